@@ -1,0 +1,129 @@
+// Writes, exact-count reads, receives, the push-back buffer and cancel.
+#include "isp/core/serialport.h"
+
+#include "isp/core/debuglog.h"
+#include "isp/core/serialstate.h"
+#include "platform/serialline.h"
+
+namespace qz {
+
+namespace {
+
+int limit(std::int32_t totalMs)
+{
+    return totalMs == kWaitWithoutLimit ? platform::kNoTimeLimit : totalMs;
+}
+
+// Moves pushed-back bytes, the most recent first, into the buffer until it
+// holds `count` bytes or none are left; returns how many it took.
+std::size_t take_pushed_back(unsigned char* buffer, std::size_t count)
+{
+    SessionRecord& s = session();
+    std::size_t taken = 0;
+    while (taken < count && s.pushBackPos > 0)
+        buffer[taken++] = s.pushBack[--s.pushBackPos];
+    return taken;
+}
+
+} // namespace
+
+int port_write(const void* data, std::size_t count)
+{
+    platform::LineTransfer t =
+        platform::serialWrite(port_fd(), data, count, limit(session().writeTotalTimeoutMs));
+    if (t.status == platform::LineIo::Done) {
+        log_bytes(kLogTx, data, count);
+        return 1;
+    }
+    if (t.status == platform::LineIo::Failed)
+        log_system_error("WriteFile error", t.error);
+    debug_log(kLogDebug, "WriteFile - not enough or too many bytes written");
+    debug_logf("wanted to write %d bytes, written %d bytes\n", static_cast<int>(count),
+               static_cast<int>(t.count));
+    log_bytes(kLogTx, data, t.count);
+    return 0;
+}
+
+int port_read(void* buffer, std::size_t count, int quiet)
+{
+    auto* out = static_cast<unsigned char*>(buffer);
+    const int cancel = cancel_fd();
+    platform::cancelSignalClear(cancel);
+    const std::size_t pushed = take_pushed_back(out, count);
+    if (pushed == count)
+        return 1;
+
+    platform::LineTransfer t = platform::serialRead(port_fd(), cancel, out + pushed, count - pushed,
+                                                    limit(session().readTotalTimeoutMs));
+    if (t.status == platform::LineIo::Cancelled) {
+        platform::cancelSignalClear(cancel);
+        debug_log(kLogDebug, "Receive cancelled");
+        return 0;
+    }
+    if (t.status == platform::LineIo::Failed)
+        log_system_error("Readfile error (3)", t.error);
+    const std::size_t got = pushed + t.count;
+    if (got == count) {
+        if (!quiet)
+            log_bytes(kLogRx, out, got);
+        return 1;
+    }
+    debug_log(kLogDebug, "ReadFile - not enough or too many bytes read");
+    debug_logf("wanted %d bytes, read %d bytes\n", static_cast<int>(count), static_cast<int>(got));
+    if (!quiet)
+        log_bytes(kLogRx, out, got);
+    return 0;
+}
+
+int port_receive(void* buffer, std::size_t count, unsigned* received)
+{
+    auto* out = static_cast<unsigned char*>(buffer);
+    unsigned ignored = 0;
+    if (!received)
+        received = &ignored;
+    const int cancel = cancel_fd();
+    platform::cancelSignalClear(cancel);
+    const std::size_t pushed = take_pushed_back(out, count);
+    *received = static_cast<unsigned>(pushed);
+    if (pushed == count) {
+        log_bytes(kLogRx, out, pushed);
+        return 1;
+    }
+
+    platform::LineTransfer t = platform::serialRead(port_fd(), cancel, out + pushed, count - pushed,
+                                                    limit(session().readTotalTimeoutMs));
+    *received = static_cast<unsigned>(pushed + t.count);
+    switch (t.status) {
+    case platform::LineIo::Cancelled:
+        platform::cancelSignalClear(cancel);
+        debug_log(kLogDebug, "Receive cancelled");
+        if (*received)
+            log_bytes(kLogRx, out, *received);
+        return 0;
+    case platform::LineIo::Failed:
+        log_system_error("Readfile error (1)", t.error);
+        if (*received)
+            log_bytes(kLogRx, out, *received);
+        return 0;
+    default:
+        log_bytes(kLogRx, out, *received);
+        return 1;
+    }
+}
+
+int cancel_receive()
+{
+    platform::cancelSignalRaise(cancel_fd());
+    return 1;
+}
+
+int push_back_byte(unsigned char byte)
+{
+    SessionRecord& s = session();
+    if (s.pushBackPos < 0 || s.pushBackPos >= static_cast<int>(kPushBackSize))
+        return 0;
+    s.pushBack[s.pushBackPos++] = byte;
+    return 1;
+}
+
+} // namespace qz
