@@ -1,5 +1,11 @@
 #include "isp/core/ramroutines.h"
 
+#include "isp/core/debuglog.h"
+#include "isp/core/devicetable.h"
+#include "isp/core/isp_commands.h"
+#include "isp/core/memtransfer.h"
+#include "isp/core/selecteddevice.h"
+
 namespace qz {
 
 namespace {
@@ -62,6 +68,59 @@ RoutineBytes eeprom_routine(bool write, std::uint32_t eeprom_address, std::uint3
     put_le32(r, length);
     put_le32(r, 12000);
     return r;
+}
+
+namespace {
+
+std::uint32_t ram_buffer_address()
+{
+    const CortexDeviceRecord& d = selected_device();
+    return d.ram_start + d.ram_buffer_offset;
+}
+
+int download_and_run(const RoutineBytes& routine)
+{
+    const std::uint32_t at = ram_buffer_address();
+    const int r = write_memory(at, routine.data(), routine.size(), false);
+    if (r != 1)
+        return r;
+    return go_command(at, true);
+}
+
+const char* family_name(VectorMapKind kind)
+{
+    switch (kind) {
+    case VectorMapKind::Lpc17xx: return "LPC17xx";
+    case VectorMapKind::Lpc13xx: return "LPC13xx";
+    case VectorMapKind::Lpc11xx: return "LPC11xx";
+    case VectorMapKind::None: break;
+    }
+    return "";
+}
+
+} // namespace
+
+int run_vector_map(int flag)
+{
+    const VectorMapKind kind = selected_device().vector_map;
+    if (kind == VectorMapKind::None)
+        return 1;
+    debug_logf(flag == 1 ? "Unmapping bootloader vectors (%s)\n" : "Mapping bootloader vectors back (%s)\n",
+               family_name(kind));
+    return download_and_run(vector_map_routine(kind, flag));
+}
+
+int run_vector_table_start(std::uint32_t table)
+{
+    debug_logf("Executing routine to read stack pointer and execution address starting at 0x%8.8lX\n",
+               static_cast<unsigned long>(table));
+    return download_and_run(vector_table_start_routine(table));
+}
+
+int run_eeprom_routine(bool write, std::uint32_t eeprom_address, std::uint32_t ram_address,
+                       std::uint32_t length)
+{
+    return download_and_run(eeprom_routine(write, eeprom_address, ram_address, length));
 }
 
 } // namespace qz

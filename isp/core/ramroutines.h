@@ -23,4 +23,17 @@ RoutineBytes vector_table_start_routine(std::uint32_t table);
 RoutineBytes eeprom_routine(bool write, std::uint32_t eeprom_address, std::uint32_t ram_address,
                             std::uint32_t length);
 
+// Running them: each is written to the RAM buffer and started in Thumb mode.
+// 1 or a negative engine code.
+
+// The selected part's vector-map routine; 1 at once when it has none.
+int run_vector_map(int flag);
+
+// Starts the program whose vector table lies at `table`.
+int run_vector_table_start(std::uint32_t table);
+
+// The EEPROM write or read routine over `length` bytes staged at ram_address.
+int run_eeprom_routine(bool write, std::uint32_t eeprom_address, std::uint32_t ram_address,
+                       std::uint32_t length);
+
 } // namespace qz

@@ -1,0 +1,31 @@
+// Reply lines of the NXP boot ROM: reading one line and naming it.
+#pragma once
+
+#include <cstddef>
+
+namespace qz {
+
+// Room for one reply line; the longest the boot ROM sends is a UU line of
+// 61 characters.
+constexpr std::size_t kReplyLineSize = 100;
+
+// Codes of ResponseKeywordTable.
+enum ReplyCode {
+    kReplyNone = 0,          // the line matches no keyword
+    kReplyOk = 2,            // "OK"
+    kReplySynchronized = 3,  // "Synchronized"
+    kReplyResend = 24,       // "RESEND"
+};
+
+// Boot ROM return code n ("0" .. "19") as its table code.
+constexpr int reply_return_code(int n) { return n + 4; }
+
+// The code of the first keyword that equals the whole line, else kReplyNone.
+int response_code(const char* line);
+
+// Reads one line up to its CR (and the LF after it, which may be missing)
+// into `buffer` without the line end. 1 on success; 0 when a read failed or
+// the line does not fit into `capacity` characters with its terminating zero.
+int read_response_line(char* buffer, std::size_t capacity);
+
+} // namespace qz
