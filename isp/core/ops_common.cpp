@@ -1,0 +1,48 @@
+#include "isp/core/ops_common.h"
+
+#include "isp/core/errorcodes.h"
+#include "isp/core/result.h"
+#include "isp/core/serialport.h"
+
+namespace qz {
+
+bool require_port()
+{
+    if (port_is_open())
+        return true;
+    set_result(kErrNoConnection);
+    return false;
+}
+
+bool report_progress(ProgressCallback cb, int event, int value, int extra, int user)
+{
+    if (cb == nullptr || cb(event, value, extra, user) != 0)
+        return true;
+    set_result(kErrCancelled);
+    return false;
+}
+
+std::FILE* open_file_retry(const char* path, const char* mode)
+{
+    if (path == nullptr || *path == '\0')
+        return nullptr;
+    for (int i = 0; i < kFileTries; ++i) {
+        if (std::FILE* f = std::fopen(path, mode))
+            return f;
+    }
+    return nullptr;
+}
+
+void put_result_address(int offset, std::uint32_t value, int bytes)
+{
+    set_result_be(offset, value, bytes);
+}
+
+IspResult* set_status_only(int status)
+{
+    IspResult* r = isp_result();
+    r->status = status;
+    return r;
+}
+
+} // namespace qz
