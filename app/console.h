@@ -1,0 +1,37 @@
+// The log view of the active tab: the converter's bytes as they arrive,
+// green on black, and a Save that writes them to a text file in the working
+// directory.
+#pragma once
+
+#include <QByteArray>
+#include <QFont>
+#include <QPlainTextEdit>
+#include <QString>
+
+class Console : public QPlainTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit Console(QWidget *parent = nullptr);
+    ~Console() override;
+
+    // Appends the bytes at the end, as text up to a first zero byte; each
+    // carriage return starts a new line.
+    void putData(const QByteArray &data);
+    // Start of the saved file's name: the connected port's name. Path
+    // separators in it become '_' when the file is named.
+    void setFilePrefix(QString prefix);
+    // The view keeps the last 50001 lines until this lifts the limit.
+    void removeBlockLimit();
+
+public slots:
+    // Writes the whole text to "<prefix>(MM-dd_hhmmss).txt" in the working
+    // directory and tells the user "Saved", or why the file could not be
+    // written.
+    void Save();
+
+private:
+    QFont viewFont;
+    QString logFilePrefix;
+};
