@@ -11,7 +11,7 @@ std::atomic<int> timerPeriod{50};
 
 // Longest single sleep, so that stopLoop() is seen soon even when the period
 // asks for many seconds.
-constexpr long long kSliceMs = 50;
+constexpr long long kSliceUs = 50 * 1000;
 
 } // namespace
 
@@ -58,10 +58,10 @@ static bool delay2(const std::atomic<uint8_t>& running, long long n)
     for (;;) {
         if (running.load() != 1)
             return false;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+        auto left = std::chrono::duration_cast<std::chrono::microseconds>(end - Clock::now()).count();
         if (left <= 0)
             return true;
-        QThread::msleep(static_cast<unsigned long>(std::min<long long>(left, kSliceMs)));
+        QThread::usleep(static_cast<unsigned long>(std::min<long long>(left, kSliceUs)));
     }
 }
 
