@@ -1,0 +1,129 @@
+// The program's one top-level window: the active-mode, setup-mode and
+// firmware tabs, the connection to the converter and the threads behind it.
+#pragma once
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QSerialPort>
+#include <QString>
+
+#include <cstdint>
+
+#include "app/settingsdialog.h"
+#include "link/codec.h"
+
+class QLabel;
+class QRegExp;
+class QRegExpValidator;
+class QShortcut;
+class QThread;
+
+class AutoSettingsDialog;
+class Console;
+class LogWindow;
+class SerialPortThread;
+class TimerThread;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+signals:
+    void Thread_FirmwareUpgrade();
+
+private slots:
+    // Frame, hidden chords and dialogs.
+    void clickedAutoSetting();
+    void OpenCOMPortConfig();
+    void closeSerialPort();
+    void about();
+    void SetTestMode();
+    void SetAutoMode();
+    void ToggleLogWindow();
+    void plus();
+
+    // Active mode.
+    void autoConnectDone(int mode);
+    void writeCount(int Count);
+    void SerialReadyData();
+    void SetCANFrame();
+    void handleError(QSerialPort::SerialPortError error);
+    void AutoTest();
+    void CheckChanged(int i);
+    void Clear();
+    void TestStep_1();
+    void TestStep_2();
+    void RxCANData(int count, QByteArray data);
+    void Check_IDRange(QString text);
+    void MoveDataCtrlCoursor(int c_old, int c_new);
+    void Tx_Ready_slot();
+
+    // Connection and setup mode.
+    void ClickedPortOpen();
+    void ClickedSetupApply();
+    void Setup_Default();
+    void Setup_Cancel();
+
+    // Firmware tab.
+    void ChangedTab(int index);
+    void ClickedFWFileOpen();
+    void ClickedFWUpgrade();
+    void FWProgress(int persent);
+
+private:
+    void initThreads();
+    void initWidgets();
+    void initConnections();
+    void updateControls();
+    void updateStatus();
+
+    int readDeviceConfig();
+    int readHeaderChars();
+    int writeDeviceConfig();
+    int configToForm();
+    int formToConfig();
+    void loadDeviceConfig();
+
+    // Port names travel on into fixed fields (the firmware upgrade's);
+    // a name that does not fit is refused here with a message.
+    bool acceptPortName(const QString &name);
+    // Closes the port and drops the bytes still queued for it, so that they
+    // never reach the next converter.
+    void closePort();
+    void discardQueuedTx();
+    QSerialPort &port();
+
+    bool periodicSend;
+    QShortcut *shortcuts[4];
+    Ui::MainWindow *ui;
+    LogWindow *logWindow;
+    Console *console;
+    SettingsDialog *settingsDialog;
+    QThread *serialWorker;
+    QLabel *messageLabel;
+    QLabel *settingsLabel;
+    QLabel *connectionLabel;
+    QLabel *versionLabel;
+    std::int32_t txCount;
+    std::int32_t rxCount;
+    AutoSettingsDialog *autoSettingsDialog;
+    std::uint8_t connectMode;
+    QRegExp *stdIdRegExp;
+    QRegExp *extIdRegExp;
+    QRegExp *headerRegExp;
+    QRegExpValidator *stdIdValidator;
+    QRegExpValidator *extIdValidator;
+    QRegExpValidator *headerValidator;
+    SerialConfig deviceSerialConfig;
+    CanConfig deviceCanConfig;
+    char deviceHeaderChars[4];
+    SerialPortThread *serialThread;
+    TimerThread *timerThread;
+};
