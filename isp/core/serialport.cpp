@@ -154,6 +154,10 @@ void take_over_port(int handle, unsigned baud)
         return;
     reset_port_state();
     debug_log(kLogDebug, "taken over comport");
+    // The time-outs belonged to the handle where it came from; here they are
+    // this library's, and a fresh state has none that wait at all.
+    if (port_is_open())
+        use_short_timeouts();
     if (baud == 0)
         return;
     debug_logf("attempting to use baudrate %ld\n", static_cast<long>(baud));

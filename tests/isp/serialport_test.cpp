@@ -495,6 +495,10 @@ TEST_F(SerialPortTest, AdoptedHandleIsUsedAtItsNewRate)
     EXPECT_EQ(pty.baudRate(), 38400u);
     EXPECT_EQ(session().pushBackPos, 0);
     EXPECT_TRUE(logged("taken over comport"));
+    std::int32_t r = 0, w = 0;
+    get_comm_timeouts(&r, &w);
+    EXPECT_EQ(r, 4000) << "an adopted port reads under the short time-outs";
+    EXPECT_EQ(w, 4000);
 
     take_over_port(fd, 0);
     EXPECT_EQ(pty.baudRate(), 38400u) << "rate 0 keeps the rate";
