@@ -145,6 +145,23 @@ TEST_F(ExportsTest, DynamicSymbolsAreExactlyTheDefinedExports)
         EXPECT_EQ(exported.count(name), 1u) << name;
 }
 
+TEST_F(ExportsTest, ExportsExactlyTheSixtyOneNamesEachResolvable)
+{
+    std::istringstream nm(runTool(std::string("nm -D --defined-only '") + QZ_CORTEX_LIBRARY + "'"));
+    std::set<std::string> exported;
+    std::string line;
+    while (std::getline(nm, line)) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        if (fields >> address >> type >> name)
+            exported.insert(name);
+    }
+    const std::set<std::string> interface(qz::kCortexExportOrder.begin(), qz::kCortexExportOrder.end());
+    EXPECT_EQ(exported, interface);
+    for (const char* name : qz::kCortexExportOrder)
+        EXPECT_NE(dlsym(lib_, name), nullptr) << name;
+}
+
 TEST_F(ExportsTest, LibraryBindsItsOwnSymbolsInternally)
 {
     std::string dynamic = runTool(std::string("readelf -d '") + QZ_CORTEX_LIBRARY + "'");
