@@ -34,8 +34,10 @@
 //
 // Commands: decimal numbers, blank-separated, one letter first; unknown
 // letters INVALID_COMMAND (1); a missing, extra or non-decimal argument
-// PARAM_ERROR (12). Checks run in this order: arguments, lock, CRP, then the
-// command's own. The reply is the return code as a decimal line.
+// PARAM_ERROR (12). Arguments are checked first, then the lock (C, E, G),
+// then CRP, then alignment, count and mapping; E checks its sectors before
+// CRP, and C tests sector 0 under CRP1 once the address is known. The reply
+// is the return code as a decimal line.
 //   U 23130        unlocks C, E and G (INVALID_CODE 16 for another code).
 //   A 0|1          echo off / on.
 //   B baud stop    9600 19200 38400 57600 115200 230400 or 1200..4800, stop

@@ -28,7 +28,8 @@
 // noise would be; the ROM's rate is the host's at the last '?' and changes
 // with "B" after its "0" has been queued. With paceWire on, bytes are handled
 // and sent no faster than the wire would carry them: 10 bits per byte at the
-// ROM's rate (the host's rate before autobaud), each direction on its own.
+// ROM's rate as it stands when the byte is handled or leaves (the host's
+// rate before autobaud), each direction on its own.
 // Byte counts each way are kept in both modes.
 //
 // All public members are thread-safe.
