@@ -147,8 +147,9 @@ TEST_F(Transmit, LoopPacesBytesThatWaitedWhileThePortWasClosed)
     const qint64 took = sending.elapsed();
     EXPECT_EQ(converter.frames().size(), 1u);
     EXPECT_EQ(txRing.waiting(), 0u);
-    // One byte per 10 ms pass at most.
-    EXPECT_GE(took, 9 * 10);
+    // One byte per signal, one signal per pass of at least 10 ms; a signal or
+    // two may have been queued before the port opened.
+    EXPECT_GE(took, 7 * 10);
 
     // Nothing waits any more: the loop stops signalling.
     QCoreApplication::processEvents();
