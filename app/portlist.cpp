@@ -16,9 +16,7 @@ bool listed(const QList<SerialPortEntry> &ports, const QString &path)
     return false;
 }
 
-} // namespace
-
-QList<SerialPortEntry> listSerialPorts()
+QList<SerialPortEntry> systemPorts()
 {
     QList<SerialPortEntry> ports;
     const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
@@ -33,6 +31,21 @@ QList<SerialPortEntry> listSerialPorts()
         e.productIdentifier = info.hasProductIdentifier() ? info.productIdentifier() : 0;
         ports.append(e);
     }
+    return ports;
+}
+
+SystemPortSource systemPortSource = nullptr;
+
+} // namespace
+
+void setSystemPortSource(SystemPortSource source)
+{
+    systemPortSource = source;
+}
+
+QList<SerialPortEntry> listSerialPorts()
+{
+    QList<SerialPortEntry> ports = systemPortSource ? systemPortSource() : systemPorts();
 
     const QString extra = qEnvironmentVariable(kExtraPortsVariable);
     const QStringList paths = extra.split(QLatin1Char(':'), Qt::SkipEmptyParts);

@@ -26,6 +26,11 @@ struct SerialPortEntry {
 // already listed is left out), sorted.
 QList<SerialPortEntry> listSerialPorts();
 
+// Where the system's ports come from: QSerialPortInfo::availablePorts()
+// unless a test puts its own list in place (nullptr restores the system's).
+using SystemPortSource = QList<SerialPortEntry> (*)();
+void setSystemPortSource(SystemPortSource source);
+
 // Sort key of a port name: the decimal value of its first run of digits, 0
 // when it has none (COM12 -> 12, /dev/pts/3 -> 3, COM -> 0).
 int serialPortNumberKey(const QString &name);
