@@ -3,6 +3,8 @@
 
 #include "link/codec.h"
 
+#include <atomic>
+
 namespace {
 
 using Exchange = PortFixture;
@@ -134,6 +136,27 @@ TEST_F(Exchange, OneCharacterTestSteps)
     EXPECT_EQ(worker.sendHashCommand(), QByteArray("hash\r"));
     EXPECT_EQ(worker.sendAtCommand(), QByteArray("at\r"));
     EXPECT_EQ(converter.received(), "#@");
+}
+
+TEST_F(Exchange, FirmwareUpgradeIsAnsweredThenTheLineIsHandedOver)
+{
+    std::atomic<int> calls{0};
+    converter.setFirmwareUpgradeHandler([&calls](sim::ConverterSim& c) {
+        ++calls;
+        c.handOver();
+    });
+    char out[30];
+    uint8_t len = 0;
+    ASSERT_EQ(EncodeFirmwareUpgrade(out, 30, &len), 0);
+    EXPECT_EQ(worker.sendSetupCommand(out, len), QByteArray("OK\r"));
+    EXPECT_EQ(calls.load(), 1);
+    EXPECT_EQ(converter.firmwareUpgradeCount(), 1);
+    EXPECT_TRUE(converter.handedOver());
+    // The converter no longer serves the line.
+    EXPECT_TRUE(send(worker, "RS\r").isEmpty());
+    EXPECT_EQ(converter.pty().readSome(1000), "RS\r");
+    converter.takeBack();
+    EXPECT_EQ(send(worker, "RS\r"), QByteArray("N8N1115200\r"));
 }
 
 TEST_F(Exchange, FloodingConverterCannotHoldTheExchange)
