@@ -107,8 +107,8 @@ void ConverterSim::setFlood(bool on, int intervalMs)
 
 void ConverterSim::inject(const std::string& bytes)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    pending_.push_back(Pending{Clock::now(), bytes, false});
+    // Straight to the line, ahead of any reply still waiting for its time.
+    pty_.writeAll(bytes);
 }
 
 std::vector<std::string> ConverterSim::lines() const

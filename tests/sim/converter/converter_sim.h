@@ -66,7 +66,7 @@ public:
     void dropReplies(int count);      // the next `count` replies are not sent
     void setReplyDelay(int ms);       // every reply leaves this much later
     void setFlood(bool on, int intervalMs = 1); // kFloodLine every intervalMs
-    void inject(const std::string& bytes);      // raw bytes to the program, now
+    void inject(const std::string& bytes);      // raw bytes to the program, now (any thread)
 
     // Records.
     std::vector<std::string> lines() const;  // every input, without its CR, in order
