@@ -1,0 +1,198 @@
+// Active mode end to end: the frame lines that reach the converter, periodic
+// sending, counting and showing received lines, what happens to queued
+// bytes and to the port when the connection ends, and teardown.
+#include "tests/app/mainwindow_fixture.h"
+
+#include "app/console.h"
+
+#include <QDir>
+
+#include <vector>
+
+namespace {
+
+// Threads of this process right now.
+int threadCount()
+{
+    return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+class ActiveModeTest : public MainWindowFixture {
+protected:
+    void connectActive()
+    {
+        startSim(sim::ConverterMode::Active);
+        makeWindow();
+        openSim(false);
+        ASSERT_TRUE(connected()) << boxes.summary().toStdString();
+        EXPECT_EQ(w<QTabWidget>("tabWidget")->currentIndex(), 0);
+    }
+    void setFrame(int format, const QString &id, int dlc, const QStringList &data = {})
+    {
+        w<QComboBox>("Format_Ctrl")->setCurrentIndex(format);
+        w<QLineEdit>("ID_Ctrl")->setText(id);
+        w<QSpinBox>("DLC_Ctrl")->setValue(dlc);
+        for (int i = 0; i < data.size(); ++i)
+            w<QLineEdit>(QString("DATA1_Ctrl_%1").arg(i + 1).toLatin1().constData())->setText(data.at(i));
+    }
+    Console *console() { return window->findChild<Console *>(); }
+};
+
+TEST_F(ActiveModeTest, FramesTypedInTheFormReachTheWireExactly)
+{
+    connectActive();
+    struct Case {
+        int format;
+        const char *id;
+        int dlc;
+        QStringList data;
+        std::string line;
+    };
+    const Case cases[] = {
+        {0, "7FF", 3, {"AA", "bb", "0C"}, "t7FF3AABB0C\r"},
+        {1, "001", 4, {"11", "22", "33", "44"}, "T0014\r"},
+        {2, "1FFFFFFF", 8, {"12", "34", "56", "78", "9A", "BC", "DF", "F0"}, "e1FFFFFFF8123456789ABCDFF0\r"},
+        {3, "abc", 0, {}, "E00000ABC0\r"},
+        {0, "123", 2, {"", "5"}, "t12320005\r"}, // an empty box goes out as 00
+    };
+    int sent = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line);
+        sim->clearRecords();
+        setFrame(c.format, c.id, c.dlc, c.data);
+        w<QPushButton>("Send_Ctrl")->click();
+        ++sent;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sim->received().size() >= c.line.size(); }, kWaitMs));
+        QTest::qWait(50);
+        EXPECT_EQ(sim->received(), c.line);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return txCount() == sent; }, kWaitMs)) << txCount();
+    }
+    EXPECT_EQ(w<QLineEdit>("DATA1_Ctrl_1")->text(), "00");
+    EXPECT_EQ(boxes.count(), 0) << boxes.summary().toStdString();
+}
+
+TEST_F(ActiveModeTest, PeriodicSendingRepeatsUntilStopped)
+{
+    connectActive();
+    setFrame(0, "123", 1, {"55"});
+    w<QCheckBox>("AutoCheck")->setChecked(true);
+    auto *send = w<QPushButton>("Send_Ctrl");
+    send->click();
+    EXPECT_EQ(send->text(), "Stop");
+    EXPECT_FALSE(w<QLineEdit>("ID_Ctrl")->isEnabled());
+    EXPECT_FALSE(w<QCheckBox>("AutoCheck")->isEnabled());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->frameCount() >= 4; }, kWaitMs));
+    send->click();
+    EXPECT_EQ(send->text(), "Send");
+    EXPECT_TRUE(w<QLineEdit>("ID_Ctrl")->isEnabled());
+
+    // A line already under way still finishes; after that nothing more comes.
+    QTest::qWait(400);
+    const std::size_t frames = sim->frameCount();
+    QTest::qWait(600);
+    EXPECT_EQ(sim->frameCount(), frames);
+    for (const std::string &f : sim->frames())
+        EXPECT_EQ(f, "t123155");
+    EXPECT_EQ(txCount(), int(frames));
+}
+
+TEST_F(ActiveModeTest, ReceivedLinesAreCountedAndShown)
+{
+    connectActive();
+    sim->inject("t1232AABB\rT7FF0\r");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rxCount() == 2; }, kWaitMs)) << rxCount();
+    sim->inject("ab");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return console()->toPlainText().contains("ab"); }, kWaitMs));
+    EXPECT_EQ(rxCount(), 2);
+    const QString text = console()->toPlainText();
+    EXPECT_TRUE(text.contains("t1232AABB")) << text.toStdString();
+    EXPECT_TRUE(text.contains("T7FF0")) << text.toStdString();
+}
+
+TEST_F(ActiveModeTest, QueuedBytesDoNotOutliveTheConnection)
+{
+    connectActive();
+    setFrame(0, "321", 2, {"AB", "CD"});
+    // Queued, then the port goes before a single byte could leave.
+    w<QPushButton>("Send_Ctrl")->click();
+    w<QAction>("actionDisconnect")->trigger();
+    EXPECT_FALSE(connected());
+    sim->clearRecords();
+
+    openSim(false);
+    ASSERT_TRUE(connected());
+    QTest::qWait(700);
+    EXPECT_EQ(sim->received(), "");
+    EXPECT_EQ(txCount(), 0);
+}
+
+TEST_F(ActiveModeTest, PortWhoseOtherSideWentAwayIsClosedWithOneBox)
+{
+    connectActive();
+    sim.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.count() > 0; }, kWaitMs));
+    QTest::qWait(500);
+    ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
+    EXPECT_EQ(boxes.at(0).text, "Device disconnected.");
+    EXPECT_TRUE(boxes.at(0).title == "Resource Error" || boxes.at(0).title == "Permission Error")
+        << boxes.at(0).title.toStdString();
+    EXPECT_EQ(connectionText(), "Disconnected");
+    EXPECT_FALSE(w<QAction>("actionDisconnect")->isEnabled());
+    EXPECT_TRUE(w<QAction>("actionConnect")->isEnabled());
+}
+
+TEST_F(ActiveModeTest, ClosingTheWindowWhilePeriodicSendingRunsStopsEveryThread)
+{
+    startSim(sim::ConverterMode::Active);
+    const int before = threadCount();
+    makeWindow();
+    openSim(false);
+    ASSERT_TRUE(connected());
+    w<QCheckBox>("AutoCheck")->setChecked(true);
+    w<QPushButton>("Send_Ctrl")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->frameCount() >= 2; }, kWaitMs));
+    EXPECT_GT(threadCount(), before);
+
+    window->close();
+    window.reset();
+    const std::size_t received = sim->received().size();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return threadCount() <= before; }, kWaitMs))
+        << threadCount() << " threads, " << before << " before";
+    QTest::qWait(300);
+    EXPECT_EQ(sim->received().size(), received);
+}
+
+TEST_F(ActiveModeTest, HiddenTestStepsSendTheirCharacters)
+{
+    connectActive();
+    sim->clearRecords();
+    invoke("SetTestMode");
+    w<QAction>("actionTest_Step1")->trigger();
+    w<QAction>("actionTest_Step2")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->lineCount() >= 2; }, kWaitMs));
+    EXPECT_EQ(sim->lines(), (std::vector<std::string>{"#", "@"}));
+    EXPECT_EQ(txCount(), 0);
+    EXPECT_EQ(rxCount(), 0);
+}
+
+TEST_F(ActiveModeTest, AutoConnectSkipsAMissingPortWithoutABox)
+{
+    startSim(sim::ConverterMode::Active, {}, "/dev/vantrel-no-such-port");
+    makeWindow();
+    invoke("SetAutoMode");
+    auto *autoConnect = w<QAction>("actionAutoConnect");
+    EXPECT_TRUE(autoConnect->isVisible());
+    autoConnect->trigger();
+    QDialog *dialog = window->findChild<QDialog *>("AutoSettingsDialog");
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QPushButton *>("applyButton")->click();
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return connected(); }, kWaitMs)) << boxes.summary().toStdString();
+    ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
+    EXPECT_EQ(boxes.at(0).title, "Warning");
+    EXPECT_EQ(w<QTabWidget>("tabWidget")->currentIndex(), 0);
+    EXPECT_EQ(sim->probeCount(), 2);
+}
+
+} // namespace
