@@ -101,7 +101,10 @@ IspResult* op_program_security_bits(const unsigned* crp_word)
     const std::uint32_t at = crp % block;
     for (int i = 0; i < 4; ++i)
         buffer[at + i] = static_cast<std::uint8_t>(*crp_word >> (8 * i));
-    r = write_memory(block_start, buffer.get(), block, true);
+    // The copy to flash needs an unlocked boot ROM, whatever ran before.
+    r = unlock_device();
+    if (r == 1)
+        r = write_memory(block_start, buffer.get(), block, true);
     if (r != 1)
         return report_crp_write_failure(r);
     return set_success();

@@ -150,11 +150,7 @@ TEST_F(EngineTest, EchoIsReadAndLeftInTheReplyBuffer)
 TEST_F(EngineTest, EchoThatNeverEndsFailsWithoutOverrun)
 {
     part.echo = false;
-    part.onByte = [](unsigned char c, std::string& answer) {
-        if (c == 'J')
-            answer = std::string(500, 'x');
-        return false;
-    };
+    part.onLine = [](const std::string&) { return std::string(500, 'x'); };
     part.start();
     auto echo = std::make_unique<char[]>(kReplyLineSize);
     EXPECT_EQ(send_command(echo.get(), kReplyLineSize, "J"), 0);
@@ -469,6 +465,19 @@ TEST_F(WriteTest, ProtectedWriteIsCodeReadProtection)
     part.start();
     const std::uint8_t zeros[4] = {};
     EXPECT_EQ(write_memory(0x10000300, zeros, 4, false), -21);
+}
+
+TEST_F(EngineTest, EverySectorOfTheTableCanBeErased)
+{
+    selectDevice(4070); // LPC11E37/501: 32 sectors of 4 KiB
+    ASSERT_EQ(sector_count(), 32);
+    part.onLine = [](const std::string&) { return std::string("0\r\n"); };
+    part.start();
+    EXPECT_EQ(erase_block(31), 1);
+    EXPECT_EQ(erase_block(32), -18);
+    const auto lines = part.lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "P 31 31"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "E 31 31"), lines.end());
 }
 
 TEST_F(EngineTest, MissingReplyAbortsTheCommand)

@@ -730,3 +730,111 @@ TEST_F(OpsTest, JitModuleMessageReachesTheCallback)
 }
 
 } // namespace
+
+namespace {
+
+// ---- other families of parts --------------------------------------------------
+
+class PartTest : public OpsTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    PartTest() : OpsTest(*sim::lpc::findPart(GetParam())) {}
+    ConnectOptions options(int bank = 0)
+    {
+        ConnectOptions o = vantrelOptions(sim.slavePath());
+        o.device_id = sim.part().deviceNumber;
+        o.flash_bank = bank;
+        return o;
+    }
+};
+
+// Binary transfer and CR LF (LPC810), 256-byte blocks (LPC1110), the
+// LPC17xx vector map (LPC1768), two banks with CR LF and two id words (LPC4357).
+TEST_P(PartTest, ProgramVerifyAndReadBackTheLastBank)
+{
+    const int bank = static_cast<int>(sim.part().banks.size()) - 1;
+    const sim::lpc::Bank& b = sim.part().banks[bank];
+    const std::size_t size = std::min<std::size_t>(b.end - b.start + 1, 0x3000);
+    const std::vector<std::uint8_t> image = firmwareImage(size, size - 0x100, 11);
+    const std::string hex = hexFile(image, b.start);
+    const IspResult* r = connect(options(bank));
+    ASSERT_EQ(r->status, 1) << r->text;
+    r = qz_read_signature();
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_STREQ(r->text, std::to_string(sim.part().partId[0]).c_str());
+    r = qz_erase(-2, 0, 0, nullptr, 0, hex.c_str());
+    ASSERT_EQ(r->status, 1) << r->text;
+    r = qz_program(hex.c_str(), 0, 0, 0, 0, nullptr, nullptr, 0, 0, 0, nullptr, 0);
+    ASSERT_EQ(r->status, 1) << r->text;
+    r = qz_verify(hex.c_str(), 1, nullptr, 0);
+    ASSERT_EQ(r->status, 1) << r->text;
+    std::vector<std::uint8_t> stored = sim.flash(bank);
+    stored.resize(size);
+    std::vector<std::uint8_t> expected = image;
+    // Parts that keep a vector checksum the image sets have none set here.
+    for (int i = 0x1C; i < 0x20; ++i)
+        expected[i] = stored[i];
+    EXPECT_EQ(stored, expected);
+    std::vector<std::uint8_t> back(0x400);
+    r = qz_read_data_to_buffer(b.start, b.start + 0x3FF, back.data(), nullptr, 0);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), stored.begin()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, PartTest,
+                         ::testing::Values("LPC810M021FN8", "LPC1110", "LPC1768", "LPC4357"),
+                         [](const ::testing::TestParamInfo<const char*>& i) {
+                             std::string n = i.param;
+                             return n.substr(0, 7);
+                         });
+
+class SmallBlockTest : public OpsTest {
+protected:
+    SmallBlockTest() : OpsTest(*sim::lpc::findPart("LPC1110")) {}
+};
+
+// With 256-byte program blocks the CRP word lies in the third block; right
+// after connecting the boot ROM is still locked.
+TEST_F(SmallBlockTest, CrpWordIsWrittenIntoTheBlockThatHoldsIt)
+{
+    std::vector<std::uint8_t> image = withVectorChecksum(firmwareImage(0x1000, 0x200, 12));
+    sim.setFlash(image);
+    ConnectOptions o = vantrelOptions(sim.slavePath());
+    o.device_id = 4028;
+    ASSERT_EQ(connect(o)->status, 1);
+    const unsigned crp1 = 0x12345678;
+    const IspResult* r = qz_program_security_bits(&crp1);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(sim.readMemory(0x2FC, 4), (std::vector<std::uint8_t>{0x78, 0x56, 0x34, 0x12}));
+    EXPECT_EQ(sim.readMemory(0, 0x200), std::vector<std::uint8_t>(image.begin(), image.begin() + 0x200));
+}
+
+class LargeFlashTest : public OpsTest {
+protected:
+    LargeFlashTest() : OpsTest(sim::lpc::lpc1768()) {}
+};
+
+// A read-out record never runs over a 64 KiB boundary.
+TEST_F(LargeFlashTest, ReadBackAcrossA64KiBBoundary)
+{
+    std::vector<std::uint8_t> image(0x20000);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<std::uint8_t>(i ^ (i >> 9));
+    sim.setFlash(image);
+    ConnectOptions o = vantrelOptions(sim.slavePath());
+    o.device_id = 2008;
+    ASSERT_EQ(connect(o)->status, 1);
+    const std::string out = file("boundary.hex");
+    const IspResult* r = qz_read_data(0xFFF0, 0x1002F, out.c_str(), nullptr, 0);
+    ASSERT_EQ(r->status, 1) << r->text;
+    std::vector<std::uint8_t> loaded(0x20000, 0xEE);
+    FILE* f = std::fopen(out.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    qz::load_hex_file(f, loaded.data(), 0, 0x1FFFF, nullptr);
+    std::fclose(f);
+    EXPECT_TRUE(std::equal(loaded.begin() + 0xFFF0, loaded.begin() + 0x10030, image.begin() + 0xFFF0));
+    EXPECT_EQ(loaded[0xFFEF], 0xEE);
+    EXPECT_EQ(loaded[0x10030], 0xEE);
+    EXPECT_NE(readFile(out).find(":020000040001F9\n"), std::string::npos);
+}
+
+} // namespace
