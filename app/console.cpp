@@ -13,7 +13,10 @@ Console::Console(QWidget *parent)
     : QPlainTextEdit(parent)
 {
     viewFont.setFamily(QStringLiteral("Courier New"));
-    viewFont.setStretch(1);
+    // Where Courier New is missing, fall back to another fixed-width face.
+    // The width stays unstretched: a stretch factor of 1 (per cent) squeezes
+    // every glyph to a sliver with scalable fonts.
+    viewFont.setStyleHint(QFont::TypeWriter);
     document()->setMaximumBlockCount(50001);
     document()->setDefaultFont(viewFont);
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -53,6 +54,9 @@ TEST(ConsoleView, IsReadOnlyGreenOnBlack)
     EXPECT_EQ(console.palette().color(QPalette::Base), QColor(Qt::black));
     EXPECT_EQ(console.palette().color(QPalette::Text), QColor(Qt::green));
     EXPECT_EQ(console.document()->defaultFont().family(), QString("Courier New"));
+    // Readable: characters keep about their usual width.
+    const QFontMetrics metrics(console.document()->defaultFont());
+    EXPECT_GE(metrics.horizontalAdvance("0123456789"), 3 * metrics.height());
 }
 
 QByteArray numberedLines(int count)

@@ -6,18 +6,33 @@
 #include "app/console.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <vector>
 
 namespace {
 
-// Threads of this process right now.
-int threadCount()
+// Threads of this process named `name` (Qt names each thread after its
+// class; the kernel keeps 15 characters).
+int threadsNamed(const QString &name)
 {
-    return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+    int count = 0;
+    for (const QString &task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm("/proc/self/task/" + task + "/comm");
+        if (comm.open(QIODevice::ReadOnly) && QString::fromLatin1(comm.readAll()).trimmed() == name.left(15))
+            ++count;
+    }
+    return count;
 }
 
-class ActiveModeTest : public MainWindowFixture {
+// The window's three threads: its serial loop, its timer and the worker's
+// event loop.
+int windowThreads()
+{
+    return threadsNamed("SerialPortThread") + threadsNamed("TimerThread") + threadsNamed("QThread");
+}
+
+class MainWindowActiveTest : public MainWindowFixture {
 protected:
     void connectActive()
     {
@@ -38,7 +53,7 @@ protected:
     Console *console() { return window->findChild<Console *>(); }
 };
 
-TEST_F(ActiveModeTest, FramesTypedInTheFormReachTheWireExactly)
+TEST_F(MainWindowActiveTest, FramesTypedInTheFormReachTheWireExactly)
 {
     connectActive();
     struct Case {
@@ -71,7 +86,7 @@ TEST_F(ActiveModeTest, FramesTypedInTheFormReachTheWireExactly)
     EXPECT_EQ(boxes.count(), 0) << boxes.summary().toStdString();
 }
 
-TEST_F(ActiveModeTest, PeriodicSendingRepeatsUntilStopped)
+TEST_F(MainWindowActiveTest, PeriodicSendingRepeatsUntilStopped)
 {
     connectActive();
     setFrame(0, "123", 1, {"55"});
@@ -97,7 +112,7 @@ TEST_F(ActiveModeTest, PeriodicSendingRepeatsUntilStopped)
     EXPECT_EQ(txCount(), int(frames));
 }
 
-TEST_F(ActiveModeTest, ReceivedLinesAreCountedAndShown)
+TEST_F(MainWindowActiveTest, ReceivedLinesAreCountedAndShown)
 {
     connectActive();
     sim->inject("t1232AABB\rT7FF0\r");
@@ -110,7 +125,7 @@ TEST_F(ActiveModeTest, ReceivedLinesAreCountedAndShown)
     EXPECT_TRUE(text.contains("T7FF0")) << text.toStdString();
 }
 
-TEST_F(ActiveModeTest, QueuedBytesDoNotOutliveTheConnection)
+TEST_F(MainWindowActiveTest, QueuedBytesDoNotOutliveTheConnection)
 {
     connectActive();
     setFrame(0, "321", 2, {"AB", "CD"});
@@ -127,7 +142,7 @@ TEST_F(ActiveModeTest, QueuedBytesDoNotOutliveTheConnection)
     EXPECT_EQ(txCount(), 0);
 }
 
-TEST_F(ActiveModeTest, PortWhoseOtherSideWentAwayIsClosedWithOneBox)
+TEST_F(MainWindowActiveTest, PortWhoseOtherSideWentAwayIsClosedWithOneBox)
 {
     connectActive();
     sim.reset();
@@ -142,28 +157,30 @@ TEST_F(ActiveModeTest, PortWhoseOtherSideWentAwayIsClosedWithOneBox)
     EXPECT_TRUE(w<QAction>("actionConnect")->isEnabled());
 }
 
-TEST_F(ActiveModeTest, ClosingTheWindowWhilePeriodicSendingRunsStopsEveryThread)
+TEST_F(MainWindowActiveTest, ClosingTheWindowWhilePeriodicSendingRunsStopsEveryThread)
 {
     startSim(sim::ConverterMode::Active);
-    const int before = threadCount();
+    const int before = windowThreads();
     makeWindow();
     openSim(false);
     ASSERT_TRUE(connected());
     w<QCheckBox>("AutoCheck")->setChecked(true);
     w<QPushButton>("Send_Ctrl")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return sim->frameCount() >= 2; }, kWaitMs));
-    EXPECT_GT(threadCount(), before);
+    EXPECT_EQ(threadsNamed("SerialPortThread"), 1);
+    EXPECT_EQ(threadsNamed("TimerThread"), 1);
+    EXPECT_EQ(windowThreads(), before + 3);
 
     window->close();
     window.reset();
     const std::size_t received = sim->received().size();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return threadCount() <= before; }, kWaitMs))
-        << threadCount() << " threads, " << before << " before";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return windowThreads() == before; }, kWaitMs))
+        << windowThreads() << " threads, " << before << " before";
     QTest::qWait(300);
     EXPECT_EQ(sim->received().size(), received);
 }
 
-TEST_F(ActiveModeTest, HiddenTestStepsSendTheirCharacters)
+TEST_F(MainWindowActiveTest, HiddenTestStepsSendTheirCharacters)
 {
     connectActive();
     sim->clearRecords();
@@ -176,7 +193,7 @@ TEST_F(ActiveModeTest, HiddenTestStepsSendTheirCharacters)
     EXPECT_EQ(rxCount(), 0);
 }
 
-TEST_F(ActiveModeTest, AutoConnectSkipsAMissingPortWithoutABox)
+TEST_F(MainWindowActiveTest, AutoConnectSkipsAMissingPortWithoutABox)
 {
     startSim(sim::ConverterMode::Active, {}, "/dev/vantrel-no-such-port");
     makeWindow();

@@ -16,7 +16,7 @@
 
 namespace {
 
-class FrameTest : public MainWindowFixture {
+class MainWindowFrameTest : public MainWindowFixture {
 protected:
     void SetUp() override
     {
@@ -42,7 +42,7 @@ protected:
     }
 };
 
-TEST_F(FrameTest, StartsDisconnectedWithTheTabsLocked)
+TEST_F(MainWindowFrameTest, StartsDisconnectedWithTheTabsLocked)
 {
     EXPECT_EQ(window->windowTitle(), "Vantrel");
     EXPECT_EQ(window->minimumSize(), QSize(727, 582));
@@ -87,7 +87,7 @@ TEST_F(FrameTest, StartsDisconnectedWithTheTabsLocked)
     EXPECT_EQ(boxes.count(), 0);
 }
 
-TEST_F(FrameTest, CombosCarryTheirValues)
+TEST_F(MainWindowFrameTest, CombosCarryTheirValues)
 {
     using Items = std::vector<std::pair<QString, int>>;
     EXPECT_EQ(items("Format_Ctrl"), (Items{{"STD DATA", 20}, {"STD REMOTE", 21}, {"EXT DATA", 22}, {"EXT REMOTE", 23}}));
@@ -101,7 +101,7 @@ TEST_F(FrameTest, CombosCarryTheirValues)
     EXPECT_EQ(items("CAN_Spec_Combo"), (Items{{"A", 3}, {"B", 8}}));
 }
 
-TEST_F(FrameTest, FrameFieldsFollowTheFrameType)
+TEST_F(MainWindowFrameTest, FrameFieldsFollowTheFrameType)
 {
     invoke("SetTestMode"); // the tabs take input without a port
     auto *id = w<QLineEdit>("ID_Ctrl");
@@ -122,7 +122,7 @@ TEST_F(FrameTest, FrameFieldsFollowTheFrameType)
     EXPECT_FALSE(w<QLineEdit>("DATA1_Ctrl_1")->isEnabled());
 }
 
-TEST_F(FrameTest, TwoTypedDigitsMoveOnToTheNextByte)
+TEST_F(MainWindowFrameTest, TwoTypedDigitsMoveOnToTheNextByte)
 {
     invoke("SetTestMode");
     auto *third = w<QLineEdit>("DATA1_Ctrl_3");
@@ -141,7 +141,7 @@ TEST_F(FrameTest, TwoTypedDigitsMoveOnToTheNextByte)
     EXPECT_TRUE(third->hasFocus());
 }
 
-TEST_F(FrameTest, HiddenChords)
+TEST_F(MainWindowFrameTest, HiddenChords)
 {
     chord(Qt::Key_Y);
     EXPECT_EQ(txCount(), 1000);
@@ -174,7 +174,7 @@ TEST_F(FrameTest, HiddenChords)
     EXPECT_EQ(rxCount(), 0);
 }
 
-TEST_F(FrameTest, DiagnosticLinesGoToTheLogWindow)
+TEST_F(MainWindowFrameTest, DiagnosticLinesGoToTheLogWindow)
 {
     LogWindow *log = logWindow();
     ASSERT_NE(log, nullptr);

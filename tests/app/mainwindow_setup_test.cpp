@@ -25,7 +25,7 @@ sim::ConverterConfig storedConfig()
     return c;
 }
 
-class SetupModeTest : public MainWindowFixture {
+class MainWindowSetupTest : public MainWindowFixture {
 protected:
     void connectSetup(const sim::ConverterConfig &config = storedConfig())
     {
@@ -51,7 +51,7 @@ protected:
     }
 };
 
-TEST_F(SetupModeTest, ReadsEditsAndWritesBackTheConfiguration)
+TEST_F(MainWindowSetupTest, ReadsEditsAndWritesBackTheConfiguration)
 {
     connectSetup();
     EXPECT_EQ(boxes.count(), 0) << boxes.summary().toStdString();
@@ -108,7 +108,7 @@ TEST_F(SetupModeTest, ReadsEditsAndWritesBackTheConfiguration)
     EXPECT_EQ(saved.headers, (std::array<char, 4>{{'x', 'y', 'z', 'w'}}));
 }
 
-TEST_F(SetupModeTest, AWriteWithoutOkStopsThereAndSaysSo)
+TEST_F(MainWindowSetupTest, AWriteWithoutOkStopsThereAndSaysSo)
 {
     connectSetup();
     sim->clearRecords();
@@ -128,7 +128,7 @@ TEST_F(SetupModeTest, AWriteWithoutOkStopsThereAndSaysSo)
     EXPECT_EQ(sim->savedConfig().headers, (std::array<char, 4>{{'a', 'b', 'c', 'd'}}));
 }
 
-TEST_F(SetupModeTest, RefusedHeaderLettersWriteNothing)
+TEST_F(MainWindowSetupTest, RefusedHeaderLettersWriteNothing)
 {
     connectSetup();
     struct Case {
@@ -153,7 +153,7 @@ TEST_F(SetupModeTest, RefusedHeaderLettersWriteNothing)
     }
 }
 
-TEST_F(SetupModeTest, DefaultThenCancelBringsBackOnlyTheHeaderLetters)
+TEST_F(MainWindowSetupTest, DefaultThenCancelBringsBackOnlyTheHeaderLetters)
 {
     connectSetup();
     sim->clearRecords();
@@ -178,7 +178,7 @@ TEST_F(SetupModeTest, DefaultThenCancelBringsBackOnlyTheHeaderLetters)
     EXPECT_EQ(boxes.count(), 0) << boxes.summary().toStdString();
 }
 
-TEST_F(SetupModeTest, UnlistedCanRateIsReportedAndTheRestIsFilled)
+TEST_F(MainWindowSetupTest, UnlistedCanRateIsReportedAndTheRestIsFilled)
 {
     sim::ConverterConfig config = storedConfig();
     config.can.rate = 33;
@@ -190,7 +190,7 @@ TEST_F(SetupModeTest, UnlistedCanRateIsReportedAndTheRestIsFilled)
     EXPECT_EQ(messageText(), "Configuration retrieved.");
 }
 
-TEST_F(SetupModeTest, ShortFirmwareVersionReplyFailsTheRead)
+TEST_F(MainWindowSetupTest, ShortFirmwareVersionReplyFailsTheRead)
 {
     sim::ConverterConfig config = storedConfig();
     config.firmwareVersion = "V1\r";
@@ -201,7 +201,7 @@ TEST_F(SetupModeTest, ShortFirmwareVersionReplyFailsTheRead)
     EXPECT_EQ(messageText(), "Cannot read the configuration.");
 }
 
-TEST_F(SetupModeTest, AConverterInActiveModeIsNotTakenForSetup)
+TEST_F(MainWindowSetupTest, AConverterInActiveModeIsNotTakenForSetup)
 {
     startSim(sim::ConverterMode::Active);
     makeWindow();
@@ -214,7 +214,7 @@ TEST_F(SetupModeTest, AConverterInActiveModeIsNotTakenForSetup)
 }
 
 // Port names travel on into a 50-byte field: 49 characters still fit.
-TEST_F(SetupModeTest, PortNamesTooLongForTheirFieldAreRefused)
+TEST_F(MainWindowSetupTest, PortNamesTooLongForTheirFieldAreRefused)
 {
     startSim(sim::ConverterMode::Active);
     const QString dir = QDir::tempPath() + "/vtl" + QString::number(::getpid());

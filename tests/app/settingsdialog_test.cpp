@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -187,6 +188,11 @@ struct HeaderCase {
     const char *warning;    // nullptr: accepted
     const char *expected;   // headers in effect afterwards
 };
+
+void PrintTo(const HeaderCase &c, std::ostream *os)
+{
+    *os << '"' << c.letters[0] << "\" \"" << c.letters[1] << "\" \"" << c.letters[2] << "\" \"" << c.letters[3] << '"';
+}
 
 class HeaderCheck : public SettingsDialogTest, public ::testing::WithParamInterface<HeaderCase> {
 };
