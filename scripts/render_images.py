@@ -226,28 +226,35 @@ def draw_exit(cv):
     cv.paint(union(arc, segment(50, 18, 50, 50, 4.5)), '#ffffff')
 
 
+def rotate(shape, angle, cx=50.0, cy=50.0):
+    """The shape turned by angle (radians, clockwise on screen) about (cx, cy)."""
+    c, sn = math.cos(angle), math.sin(angle)
+    return lambda x, y: shape(cx + c * (x - cx) + sn * (y - cy), cy - sn * (x - cx) + c * (y - cy))
+
+
 def plug(x_dir, cx, prongs):
     """A plug body with its cable; x_dir 1 points the prongs to the right."""
-    parts = [box(cx, 50, 12, 15, 4), segment(cx - 30 * x_dir, 50, cx - 12 * x_dir, 50, 5)]
+    parts = [box(cx, 50, 12, 17, 4), segment(cx - 30 * x_dir, 50, cx - 12 * x_dir, 50, 6)]
     if prongs:
-        parts += [box(cx + 16 * x_dir, 42, 5, 2.6, 1), box(cx + 16 * x_dir, 58, 5, 2.6, 1)]
+        parts += [box(cx + 17 * x_dir, 41, 6, 3.2, 1), box(cx + 17 * x_dir, 59, 6, 3.2, 1)]
     else:
-        parts += [subtract(box(cx + 9 * x_dir, 50, 4, 12, 2), box(cx + 12 * x_dir, 42, 4, 3), box(cx + 12 * x_dir, 58, 4, 3))]
+        parts += [subtract(box(cx + 10 * x_dir, 50, 4, 14, 2),
+                           box(cx + 13 * x_dir, 41, 4, 3.6), box(cx + 13 * x_dir, 59, 4, 3.6))]
     return union(*parts)
 
 
 def draw_connect(cv):
-    both = union(plug(1, 30, True), plug(-1, 68, False))
+    both = rotate(union(plug(1, 32, True), plug(-1, 67, False)), -math.pi / 4)
     cv.paint(grow(both, 2.5), '#1d5a1d')
-    cv.paint(both, Vertical(30, '#7fd36f', 70, '#2f9a2f'))
+    cv.paint(both, Vertical(10, '#8fe07f', 90, '#2f9a2f'))
 
 
 def draw_disconnect(cv):
-    both = union(plug(1, 22, True), plug(-1, 78, False))
+    both = rotate(union(plug(1, 26, True), plug(-1, 76, False)), -math.pi / 4)
     cv.paint(grow(both, 2.5), '#5a1d1d')
-    cv.paint(both, Vertical(30, '#f08a7a', 70, '#c23a2a'))
-    spark = polygon([(50, 26), (44, 48), (52, 48), (46, 72), (60, 44), (52, 44), (56, 26)])
-    cv.paint(grow(spark, 1.5), '#7a5a00')
+    cv.paint(both, Vertical(10, '#f49a8a', 90, '#c23a2a'))
+    spark = polygon([(46, 30), (40, 52), (49, 52), (43, 74), (60, 46), (51, 46), (55, 30)])
+    cv.paint(grow(spark, 2), '#7a5a00')
     cv.paint(spark, '#ffd21e')
 
 
@@ -259,8 +266,8 @@ def draw_connect_auto(cv):
     arrows = union(intersect(turn, box(50, 50, 60, 60)), head, head2)
     cv.paint(grow(arrows, 1.5), '#14407a')
     cv.paint(arrows, Vertical(5, '#6aaaf0', 95, '#1f5fb4'))
-    both = union(plug(1, 36, True), plug(-1, 64, False))
-    small = lambda x, y: both(50 + (x - 50) / 0.62, 50 + (y - 50) / 0.62) * 0.62
+    both = rotate(union(plug(1, 32, True), plug(-1, 67, False)), -math.pi / 4)
+    small = lambda x, y: both(50 + (x - 50) / 0.6, 50 + (y - 50) / 0.6) * 0.6
     cv.paint(grow(small, 2), '#1d5a1d')
     cv.paint(small, Vertical(35, '#7fd36f', 65, '#2f9a2f'))
 
