@@ -3,6 +3,11 @@
 // wire would, and compares the time with the wire time of the bytes moved.
 //
 //   isp_program_bench [baud ...]      (default: 115200 9600)
+//
+// The wire time is that of the busier direction (the boot ROM echoes while
+// it receives, so both directions run at once); the time of both directions
+// one after the other is printed too. QZ_BENCH_NO_PACE=1 runs the simulator
+// unpaced, which shows what the library itself costs.
 #include "qz_interface.h"
 #include "tests/sim/lpc/lpc_sim.h"
 
