@@ -102,9 +102,15 @@ TEST_F(MainWindowActiveTest, PeriodicSendingRepeatsUntilStopped)
     EXPECT_EQ(send->text(), "Send");
     EXPECT_TRUE(w<QLineEdit>("ID_Ctrl")->isEnabled());
 
-    // A line already under way still finishes; after that nothing more comes.
-    QTest::qWait(400);
-    const std::size_t frames = sim->frameCount();
+    // Lines already queued still go out; then the counts agree and stay put.
+    std::size_t frames = sim->frameCount();
+    for (int i = 0; i < 50; ++i) {
+        QTest::qWait(300);
+        const std::size_t now = sim->frameCount();
+        if (now == frames && int(now) == txCount())
+            break;
+        frames = now;
+    }
     QTest::qWait(600);
     EXPECT_EQ(sim->frameCount(), frames);
     for (const std::string &f : sim->frames())
