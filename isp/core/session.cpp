@@ -1,5 +1,7 @@
 #include "isp/core/session.h"
 
+#include "isp/core/ramimage.h"
+
 #include <cstring>
 
 namespace qz {
@@ -50,7 +52,12 @@ SessionRecord& session()
 
 void reset_session_slots()
 {
+    // The RAM images are the records' own: release them before the pointers go.
     session_slots();
+    for (SessionRecord& s : g_slots) {
+        delete s.ramImage;
+        s.ramImage = nullptr;
+    }
     fill_slots();
 }
 

@@ -74,7 +74,8 @@ struct SessionRecord {
 SessionRecord* session_slots();
 SessionRecord& session();
 
-// Zero every record and set the defaults again (load time; tests).
+// Zero every record and set the defaults again (tests); a RAM image a record
+// holds is released first.
 void reset_session_slots();
 
 }  // namespace qz

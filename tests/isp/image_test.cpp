@@ -112,6 +112,17 @@ TEST_F(SessionRamImage, AllocOnceFreeForgets)
     ram_image_free(); // twice is harmless
 }
 
+TEST_F(SessionRamImage, ResettingTheStateReleasesTheImage)
+{
+    // The leak check of the sanitizer build sees an image that is dropped
+    // without being released.
+    ASSERT_EQ(ram_image_alloc(), 1);
+    reset_session_slots();
+    EXPECT_EQ(session().ramImage, nullptr);
+    EXPECT_EQ(ram_image(), nullptr);
+    EXPECT_EQ(session().ramImageValid, 0);
+}
+
 TEST_F(SessionRamImage, HoldsUsesTheSelectedDevicesRam)
 {
     EXPECT_TRUE(ram_image_holds(0x10000000, 0x10001FFF)); // also before the image exists
