@@ -5,6 +5,7 @@
 #include "platform/process.h"
 
 #include <chrono>
+#include <cstring>
 
 namespace qz {
 
@@ -55,6 +56,10 @@ std::size_t run_and_capture(const char* commandLine, std::string* output, std::s
         if (r != platform::PipeRead::Data)
             return fail(output);
         if (output->size() + got > limit)
+            return fail(output);
+        // The output is loaded as zero-terminated text: a zero byte would
+        // silently end it early.
+        if (std::memchr(piece, '\0', got) != nullptr)
             return fail(output);
         output->append(piece, got);
     }

@@ -18,7 +18,8 @@ constexpr int kHexGeneratorTimeoutMs = 120000;
 // and no standard input, collects everything it writes until it has
 // finished, and reaps it. Returns the number of bytes in *output; 0 when it
 // could not be run, wrote nothing, was ended by a signal, wrote more than
-// `limit` bytes or did not finish within timeoutMs (then it is killed).
+// `limit` bytes or a zero byte, or did not finish within timeoutMs (then it
+// is killed). The output read whole is *output's zero-terminated text.
 std::size_t run_and_capture(const char* commandLine, std::string* output,
                             std::size_t limit = kHexGeneratorOutputLimit,
                             int timeoutMs = kHexGeneratorTimeoutMs);

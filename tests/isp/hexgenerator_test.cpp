@@ -1,11 +1,14 @@
 // The hex generator capture: everything the generator writes, or nothing;
 // the command line split without a shell; the generator always reaped.
 #include "isp/core/hexgenerator.h"
+#include "isp/core/hexreader.h"
 #include "platform/commandline.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -67,6 +70,30 @@ TEST_F(HexGeneratorTest, OutputBeyondTheLimitFailsTheRun)
     EXPECT_EQ(run_and_capture(g.c_str(), &out_, 4999), 0u);
     EXPECT_EQ(out_, "");
     EXPECT_EQ(run_and_capture(g.c_str(), &out_, 5000), 5000u);
+}
+
+TEST_F(HexGeneratorTest, ZeroByteInTheOutputFailsTheRun)
+{
+    // Loaded as zero-terminated text, everything behind the zero would be lost.
+    std::string g = script("nul.sh", "printf ':0100000055AA\\n\\000:0100010066AA\\n'");
+    EXPECT_EQ(run_and_capture(g.c_str(), &out_), 0u);
+    EXPECT_EQ(out_, "");
+}
+
+TEST_F(HexGeneratorTest, CapturedOutputLoadsToItsLastRecord)
+{
+    // The last record ends the output, once with and once without a line end.
+    for (const char* tail : {"", "\\r\\n"}) {
+        std::string g = script("gen.sh", std::string("printf ':020000001122CB\\r\\n:0200FE00334489") + tail + "'");
+        ASSERT_GT(run_and_capture(g.c_str(), &out_), 0u);
+        std::uint8_t image[0x100];
+        std::memset(image, 0xFF, sizeof image);
+        load_hex_text(out_.c_str(), image, 0, 0xFF, nullptr);
+        EXPECT_EQ(image[0], 0x11);
+        EXPECT_EQ(image[1], 0x22);
+        EXPECT_EQ(image[0xFE], 0x33) << tail;
+        EXPECT_EQ(image[0xFF], 0x44) << tail;
+    }
 }
 
 TEST_F(HexGeneratorTest, NoOutputOrNoProgramGivesZero)
