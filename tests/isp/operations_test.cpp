@@ -24,8 +24,9 @@ using namespace opstest;
 
 namespace {
 
-// Pauses shortened to a few milliseconds: long enough for the simulator's
-// pending reply to arrive before a purge, short enough to cost nothing.
+// The long pauses (baud switch, RESEND give-up, start-up waits) shortened;
+// the short ones after "G" stay, since they let the boot ROM's last reply
+// arrive before the purge that drops it, also on a loaded machine.
 class ShortSleeper : public platform::Sleeper {
 public:
     void sleepMs(unsigned ms) override
@@ -34,7 +35,7 @@ public:
             std::lock_guard<std::mutex> lock(mutex_);
             pauses_.push_back(ms);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(ms, 20u)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms <= 100 ? ms : 20u));
     }
     bool paused(unsigned ms)
     {
