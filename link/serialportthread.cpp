@@ -1,6 +1,7 @@
 #include "link/serialportthread.h"
 
 #include "link/consolelog.h"
+#include "link/firmwareupgrade.h"
 #include "link/txring.h"
 
 #include <chrono>
@@ -45,6 +46,11 @@ SerialPortThread::SerialPortThread(QObject* parent)
     connect(&port, &QSerialPort::bytesWritten, this, &SerialPortThread::DataWritten);
     static const char probe[] = {13, 10, 13, 10, 13, '?', '?', '?', '?'};
     probeCommand = QByteArray(probe, sizeof probe);
+    // The ring is process-wide and this is its one worker: start it empty.
+    txRing.reset();
+    // Programming progress is measured against the highest block seen since
+    // the worker was made (the upgrade's buffers start zeroed).
+    programMax.store(0);
 }
 
 SerialPortThread::~SerialPortThread() = default;
@@ -57,6 +63,10 @@ void SerialPortThread::stop()
 void SerialPortThread::run()
 {
     while (running.load() == 1) {
+        if (upgradeBusy.load() != 0) {
+            reportUpgradeProgress();
+            delay10(100);
+        }
         delay10(1);
         if (txRing.txWriteIndex() > txRing.txReadIndex())
             emit Tx_Signal();

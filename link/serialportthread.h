@@ -11,14 +11,20 @@
 // `port` has no parent, so it stays with the thread that constructed the
 // worker (the GUI thread) even after the object is moved; callers configure,
 // open, close and read it directly.
+//
+// The firmware upgrade (firmwareupgrade.cpp) runs in the event-loop thread
+// through the slot Thread_FirmwareUpgrade(); while it runs, run() reports
+// its progress about once a second.
 #pragma once
 
 #include <QByteArray>
 #include <QSerialPort>
+#include <QString>
 #include <QThread>
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 class SerialPortThread : public QThread {
     Q_OBJECT
@@ -59,6 +65,16 @@ public:
     uint8_t lineError() const;
     void setLineError(uint8_t value);
 
+    // The port (up to 49 characters) and Intel HEX file (up to 102399) of
+    // the next upgrade; also sets the progress to 0. A name or path that
+    // does not fit is refused whole, never cut: the call returns false and
+    // the next upgrade ends at once with 1000 and a message saying why.
+    bool setUpgradeTarget(const char* portName, const char* filePath);
+    // The text of the last upgrade failure; a null string while none failed.
+    QString lastMessage() const;
+    // True from the start of an upgrade until just before its final code.
+    bool upgradeRunning() const;
+
     // Cycles of the probe's drain and collection at a baud rate.
     static int probeCycles(qint32 baudRate);
 
@@ -73,6 +89,10 @@ signals:
 
 public slots:
     void DataWritten(qlonglong Count);
+    // Connects to the converter's boot loader, erases, programs, verifies
+    // and starts the new firmware; ends with exactly one FWProgress(100) or
+    // FWProgress(1000).
+    void Thread_FirmwareUpgrade();
 
 protected:
     void run() override;
@@ -90,4 +110,18 @@ private:
     QByteArray probeCommand;
     std::atomic<uint8_t> lineErrorFlag{0};
     std::atomic<uint8_t> running{1};
+
+    // Firmware upgrade (firmwareupgrade.cpp).
+    void reportUpgradeProgress();
+    void endUpgrade(int code);
+    void setMessage(const char* format, int status);
+    char messageBuffer[100] = {};
+    char upgradePortName[50] = {};
+    char upgradeFilePath[102400] = {};
+    std::atomic<const char*> upgradeTargetProblem{nullptr};
+    std::atomic<uint8_t> upgradeBusy{0};
+    // Held while the busy flag is tested and a progress value emitted, and
+    // while it is cleared and the final code emitted, so that no progress
+    // value ever follows the final code.
+    std::mutex upgradeEmitMutex;
 };

@@ -3,8 +3,10 @@
 #include "isp/core/session.h"
 #include "isp/core/version.h"
 #include "platform/sysinfo.h"
+#include "platform/tempfile.h"
 
 #include <array>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -45,6 +47,26 @@ const char* prefix_for(int kind)
 // keep each line whole.
 std::mutex g_logMutex;
 
+// Callers written for Windows name the log with a drive ("C:\qztest.qzd").
+// Such a path keeps only its file name, in the temporary folder
+// ($TMPDIR or /tmp): "C:\qztest.qzd" is /tmp/qztest.qzd. Other paths stand
+// as given. Empty when there is nowhere to write.
+std::string host_log_path(const char* path)
+{
+    const bool drive = std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+    if (!drive)
+        return path;
+    const char* name = path + 2;
+    for (const char* p = name; *p; ++p) {
+        if (*p == '\\' || *p == '/')
+            name = p + 1;
+    }
+    const std::string dir = platform::tempDirectory();
+    if (*name == '\0' || dir.empty())
+        return std::string();
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
 void write_line(const std::string& line)
 {
     const SessionRecord& s = session();
@@ -53,11 +75,14 @@ void write_line(const std::string& line)
     char path[kLogPathSize];
     std::memcpy(path, s.logPath, sizeof path);
     path[sizeof path - 1] = '\0';
+    const std::string file = host_log_path(path);
+    if (file.empty())
+        return;
 
     std::lock_guard<std::mutex> lock(g_logMutex);
     std::FILE* f = nullptr;
     for (int i = 0; i < kOpenTries && !f; ++i)
-        f = std::fopen(path, "a+b");
+        f = std::fopen(file.c_str(), "a+b");
     if (!f)
         return;
     std::fseek(f, 0, SEEK_END);

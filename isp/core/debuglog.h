@@ -1,6 +1,8 @@
 // The optional diagnostic log: one line per event, appended to the file set
 // by qz_select_debug_mode. The file is opened and closed for every line and
-// every byte written goes through the library's substitution table.
+// every byte written goes through the library's substitution table. A
+// Windows-style path ("C:\dir\name.qzd") puts the file, by its name, in
+// the temporary folder: $TMPDIR/name.qzd, else /tmp/name.qzd.
 #pragma once
 
 #include "qz_interface.h"
