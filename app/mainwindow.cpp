@@ -101,6 +101,7 @@ void MainWindow::initThreads()
     serialThread = new SerialPortThread(nullptr);
     serialWorker = new QThread(nullptr);
 
+    connect(this, SIGNAL(Thread_FirmwareUpgrade()), serialThread, SLOT(Thread_FirmwareUpgrade()));
     connect(serialThread, SIGNAL(FWProgress(int)), this, SLOT(FWProgress(int)));
     connect(&serialThread->port, SIGNAL(error(QSerialPort::SerialPortError)), this,
             SLOT(handleError(QSerialPort::SerialPortError)));

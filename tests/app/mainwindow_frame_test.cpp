@@ -87,6 +87,25 @@ TEST_F(MainWindowFrameTest, StartsDisconnectedWithTheTabsLocked)
     EXPECT_EQ(boxes.count(), 0);
 }
 
+// Connections are made by name; a name that matches nothing only warns.
+QStringList connectWarnings;
+
+void keepConnectWarnings(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    if (message.contains("QObject::connect"))
+        connectWarnings << message;
+}
+
+TEST_F(MainWindowFrameTest, EveryConnectionFindsItsSignalAndSlot)
+{
+    window.reset();
+    connectWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepConnectWarnings);
+    makeWindow();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(connectWarnings.isEmpty()) << connectWarnings.join("\n").toStdString();
+}
+
 TEST_F(MainWindowFrameTest, CombosCarryTheirValues)
 {
     using Items = std::vector<std::pair<QString, int>>;
