@@ -321,6 +321,27 @@ TEST_F(OpsTest, VectorChecksumMakesTheFirstEightWordsSumToZero)
     EXPECT_EQ(sum, 0u);
 }
 
+TEST_F(OpsTest, ChecksumAdjusterBytesMakeUsedSectorsSumToAB)
+{
+    const std::vector<std::uint8_t> image = firmwareImage(0x2000, 0x1800, 13); // sectors 0 and 1
+    const std::string hex = hexFile(image);
+    connectOrFail();
+    ASSERT_EQ(qz_erase(-3, 0, 0, nullptr, 0, nullptr)->status, 1);
+    ASSERT_EQ(qz_program(hex.c_str(), 1, 0, 0, 0, nullptr, nullptr, 0, 0, 0, nullptr, 0)->status, 1);
+    const auto f = sim.flash();
+    for (int sector = 0; sector < 3; ++sector) {
+        unsigned sum = 0;
+        for (int i = 0; i < 0x1000; ++i)
+            sum += f[sector * 0x1000 + i];
+        if (sector < 2)
+            EXPECT_EQ(sum & 0xFF, 0xABu) << sector;
+        else
+            EXPECT_EQ(f[0x2FFF], 0xFF) << "an unused sector is left alone";
+    }
+    EXPECT_EQ(qz_verify(hex.c_str(), 1, nullptr, 0)->status, 1) << "its adjuster bytes are skipped";
+    EXPECT_EQ(qz_verify(hex.c_str(), 0, nullptr, 0)->status, -17);
+}
+
 TEST_F(OpsTest, RamDataAtTheLastAddressIsWrittenAsOneWord)
 {
     const std::string path = file("ram.hex");
