@@ -253,10 +253,15 @@ void MainWindow::ToggleLogWindow()
 
 void MainWindow::plus()
 {
-    txCount += 1000;
-    rxCount += 1000;
+    addToCount(txCount, 1000);
+    addToCount(rxCount, 1000);
     ui->TxCount_Ctrl->display(txCount);
     ui->RxCount_Ctrl->display(rxCount);
+}
+
+void MainWindow::addToCount(std::int32_t &counter, int amount)
+{
+    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + static_cast<std::uint32_t>(amount));
 }
 
 void MainWindow::clickedAutoSetting()

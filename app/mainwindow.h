@@ -99,6 +99,8 @@ private:
     void closePort();
     void discardQueuedTx();
     QSerialPort &port();
+    // The counters are 32 bits and wrap around, as such counters do.
+    static void addToCount(std::int32_t &counter, int amount);
 
     bool periodicSend;
     QShortcut *shortcuts[4];

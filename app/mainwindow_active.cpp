@@ -76,7 +76,7 @@ void MainWindow::Tx_Ready_slot()
 
 void MainWindow::writeCount(int Count)
 {
-    txCount += Count;
+    addToCount(txCount, Count);
     ui->TxCount_Ctrl->display(txCount);
 }
 
@@ -88,7 +88,7 @@ void MainWindow::SerialReadyData()
     const QByteArray data = port().readAll();
     const int lines = data.count('\r');
     if (lines > 0) {
-        rxCount += lines;
+        addToCount(rxCount, lines);
         ui->RxCount_Ctrl->display(rxCount);
     }
     console->putData(data);
@@ -97,7 +97,7 @@ void MainWindow::SerialReadyData()
 void MainWindow::RxCANData(int count, QByteArray data)
 {
     if (count != 0) {
-        rxCount += count;
+        addToCount(rxCount, count);
         ui->RxCount_Ctrl->display(rxCount);
     }
     console->putData(data);

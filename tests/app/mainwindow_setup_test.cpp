@@ -213,6 +213,19 @@ TEST_F(MainWindowSetupTest, AConverterInActiveModeIsNotTakenForSetup)
     EXPECT_FALSE(w<QTabWidget>("tabWidget")->isEnabled());
 }
 
+TEST_F(MainWindowSetupTest, APortThatCannotBeOpenedSaysSo)
+{
+    qputenv("VANTREL_EXTRA_PORTS", "/dev/vantrel-no-such-port");
+    makeWindow();
+    openPort("/dev/vantrel-no-such-port", true);
+    ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
+    EXPECT_EQ(boxes.at(0).title, "Permission Error");
+    EXPECT_EQ(boxes.at(0).text, "Cannot open COM port.");
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Open error");
+    EXPECT_EQ(connectionText(), "Disconnected");
+    EXPECT_FALSE(w<QTabWidget>("tabWidget")->isEnabled());
+}
+
 // Port names travel on into a 50-byte field: 49 characters still fit.
 TEST_F(MainWindowSetupTest, PortNamesTooLongForTheirFieldAreRefused)
 {
