@@ -1,6 +1,9 @@
 // converter-sim: a simulated serial-to-CAN converter on a pty, for trying
 // the program by hand. Prints the pty path (open it as the serial port),
-// then every line it receives, until interrupted.
+// then every line it receives, until interrupted. After "FU" the line is
+// the converter's LPC11C24 boot ROM until the ISP library starts the new
+// firmware (see converter_bootrom.h for the version an image carries).
+#include "tests/sim/converter/converter_bootrom.h"
 #include "tests/sim/converter/converter_sim.h"
 
 #include <csignal>
@@ -115,9 +118,9 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s\n", printable(e.reply).c_str());
         });
     }
-    converter.setFirmwareUpgradeHandler([](sim::ConverterSim&) {
-        std::fprintf(stderr, "firmware upgrade requested (boot loader not simulated)\n");
-    });
+    // "FU" hands the line to the LPC11C24 boot ROM; the firmware it starts
+    // answers "FV" with the version its image carries.
+    sim::ConverterBootRom bootRom(converter);
     if (!converter.start()) {
         std::fprintf(stderr, "converter-sim: cannot open a pty\n");
         return 1;
@@ -129,8 +132,20 @@ int main(int argc, char** argv)
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
-    while (!quit)
+    int entries = 0, starts = 0;
+    while (!quit) {
         usleep(100 * 1000); // the signal may land on another thread
+        if (bootRom.bootRomEntries() != entries) {
+            entries = bootRom.bootRomEntries();
+            std::fprintf(stderr, "converter-sim: boot ROM (LPC11C24) serves the line\n");
+        }
+        if (bootRom.firmwareStarts() != starts) {
+            starts = bootRom.firmwareStarts();
+            std::string version = converter.config().firmwareVersion;
+            std::fprintf(stderr, "converter-sim: new firmware runs, version %s\n",
+                         printable(version).c_str());
+        }
+    }
     converter.stop();
     return 0;
 }
