@@ -21,6 +21,12 @@ void log_system_error(const char* what, int error)
                static_cast<unsigned long>(static_cast<unsigned>(error)));
 }
 
+std::mutex& cancel_signal_lock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
 namespace {
 
 // The events of the original design: only the cancel signal is needed here,
@@ -33,6 +39,7 @@ bool make_events()
         log_system_error("CreateEvent failed", error);
         return false;
     }
+    std::lock_guard<std::mutex> hold(cancel_signal_lock());
     set_cancel_fd(fd);
     return true;
 }
@@ -40,9 +47,11 @@ bool make_events()
 void close_events()
 {
     SessionRecord& s = session();
-    int fd = cancel_fd();
-    set_cancel_fd(kNoHandle);
-    platform::cancelSignalClose(fd);
+    {
+        std::lock_guard<std::mutex> hold(cancel_signal_lock());
+        platform::cancelSignalClose(cancel_fd());
+        set_cancel_fd(kNoHandle);
+    }
     s.readEvent = kNoHandle;
     s.writeEvent = kNoHandle;
 }

@@ -113,6 +113,7 @@ int port_receive(void* buffer, std::size_t count, unsigned* received)
 
 int cancel_receive()
 {
+    std::lock_guard<std::mutex> hold(cancel_signal_lock());
     platform::cancelSignalRaise(cancel_fd());
     return 1;
 }

@@ -450,6 +450,38 @@ TEST_F(SerialPortTest, CancelledReceiveStillTellsWhatCame)
     EXPECT_EQ(std::string(buf, got), "ab");
 }
 
+// A cancel from another thread must never reach a descriptor that the
+// port's closing has freed and an opening has taken again (the port itself).
+TEST_F(SerialPortTest, CancelRacingCloseAndOpenNeverWritesToThePort)
+{
+    openPort();
+    std::atomic<bool> stop{false};
+    std::thread canceller([&] {
+        while (!stop)
+            cancel_receive();
+    });
+    std::size_t stray = 0;
+    for (int i = 0; i < 2000 && stray == 0; ++i) {
+        close_port();
+        // The freed numbers go to a pipe, as they could go to any file the
+        // process opens next.
+        int p[2];
+        ASSERT_EQ(::pipe2(p, O_NONBLOCK | O_CLOEXEC), 0);
+        char junk[64];
+        for (int k = 0; k < 200; ++k) {
+            ssize_t n = ::read(p[0], junk, sizeof junk);
+            if (n > 0)
+                stray += static_cast<std::size_t>(n);
+        }
+        ::close(p[0]);
+        ::close(p[1]);
+        ASSERT_EQ(open_port(pty.slavePath().c_str()), 1);
+    }
+    stop = true;
+    canceller.join();
+    EXPECT_EQ(stray, 0u) << "a cancel wrote into a descriptor the port no longer owns";
+}
+
 // ---- writes ---------------------------------------------------------------------
 
 TEST_F(SerialPortTest, WriteThatCannotGoOutEndsWithTheWriteTotal)
