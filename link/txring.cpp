@@ -32,3 +32,9 @@ void TxRing::advance()
     if (hasWaiting())
         readIndex_.fetch_add(1, std::memory_order_acq_rel);
 }
+
+void TxRing::reset()
+{
+    readIndex_.store(0, std::memory_order_release);
+    writeIndex_.store(0, std::memory_order_release);
+}

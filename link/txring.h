@@ -31,6 +31,9 @@ public:
     char front() const;
     // Marks the oldest waiting byte as handed to the port.
     void advance();
+    // Forgets every waiting byte and starts both indices at zero again; only
+    // while no other thread looks at the ring (the worker's construction).
+    void reset();
 
     uint64_t txWriteIndex() const { return writeIndex_.load(std::memory_order_acquire); }
     uint64_t txReadIndex() const { return readIndex_.load(std::memory_order_acquire); }

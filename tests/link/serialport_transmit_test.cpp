@@ -114,6 +114,17 @@ TEST_F(Transmit, FullRingDropsLinesWhole)
     EXPECT_EQ(txRing.waiting(), 52u);
 }
 
+TEST_F(Transmit, NewWorkerStartsWithAnEmptyRing)
+{
+    worker.port.close();
+    worker.enqueueTx(kLine);
+    ASSERT_EQ(txRing.waiting(), 10u);
+    SerialPortThread next;
+    EXPECT_EQ(txRing.waiting(), 0u);
+    EXPECT_EQ(txRing.txWriteIndex(), 0u);
+    EXPECT_EQ(txRing.txReadIndex(), 0u);
+}
+
 // Wired as the main window wires it: DataWritten runs in a second thread,
 // Tx_Signal comes from the worker's own loop, the byte step runs here.
 TEST_F(Transmit, LoopPacesBytesThatWaitedWhileThePortWasClosed)
@@ -151,9 +162,10 @@ TEST_F(Transmit, LoopPacesBytesThatWaitedWhileThePortWasClosed)
     // two may have been queued before the port opened.
     EXPECT_GE(took, 7 * 10);
 
-    // Nothing waits any more: the loop stops signalling.
+    // Nothing waits any more: the loop stops signalling (a pass that looked
+    // just before the last byte left may still signal once).
     QCoreApplication::processEvents();
-    QThread::msleep(30);
+    QThread::msleep(100);
     QCoreApplication::processEvents();
     const int settled = ticks.load();
     QThread::msleep(50);
