@@ -378,9 +378,10 @@ uint8_t DecodeCanReply(CanConfig* config, const char* data, uint8_t length)
 
     uint32_t rate = 0;
     uint32_t flags = 0;
-    // A field of nine digits always fits.
-    DecimalToInt(fields[1].text, fields[1].text + fields[1].size, 999999999u, &rate);
-    DecimalToInt(fields[4].text, fields[4].text + fields[4].size, 999999999u, &flags);
+    // The rate must fit its signed field; a wider number is no reply of ours.
+    if (!DecimalToInt(fields[1].text, fields[1].text + fields[1].size, INT32_MAX, &rate) ||
+        !DecimalToInt(fields[4].text, fields[4].text + fields[4].size, UINT32_MAX, &flags))
+        return kFail;
     parsed.rate = static_cast<int32_t>(rate);
     parsed.id = HexToInt(fields[2].text, parsed.idType);
     parsed.mask = HexToInt(fields[3].text, parsed.idType);
