@@ -50,7 +50,7 @@ TEST_F(ProbeSetup, SilentConverterGivesEmptyReply)
 {
     converter.setSilent(true);
     EXPECT_TRUE(worker.probeDevice().isEmpty());
-    EXPECT_EQ(converter.probeCount(), 2);
+    EXPECT_TRUE(converter.waitForProbes(2));
 }
 
 TEST_F(ProbeSetup, GarbageIsReturnedAsItCame)
@@ -68,6 +68,8 @@ TEST_F(ProbeSetup, ConverterAtAnotherRateGivesEmptyReply)
     EXPECT_TRUE(worker.probeDevice().isEmpty());
     // 50 drain cycles of at least 100 ms each at 9600 baud.
     EXPECT_GE(t.elapsed(), 5000);
+    // Both probes reached the converter, which understood neither.
+    EXPECT_TRUE(converter.waitForReceived(2 * kProbe.size()));
     EXPECT_EQ(converter.probeCount(), 0);
 }
 
@@ -91,6 +93,15 @@ TEST_F(ProbeActive, LineErrorDropsWhatCameBeforeIt)
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines.at(0), QString("Check responseData Frame or Parity Error = !!\n"));
     EXPECT_EQ(lines.at(1), QString("Check responseData = TELQO_active\r\n"));
+}
+
+TEST_F(ProbeSetup, ReplyStopsAtTheCollectionLimit)
+{
+    converter.setLineObserver([this](const sim::ConverterEvent& e) {
+        if (e.kind == sim::ConverterEvent::Kind::Probe && converter.probeCount() == 2)
+            converter.inject(std::string(3 * SerialPortThread::kMaxReplyBytes, 'x'));
+    });
+    EXPECT_EQ(worker.probeDevice().size(), SerialPortThread::kMaxReplyBytes);
 }
 
 TEST_F(ProbeActive, FloodingConverterCannotHoldTheProbe)

@@ -78,7 +78,7 @@ TEST_F(Timer, DisabledTimerStopsTicking)
     ASSERT_TRUE(waitForTicks(3));
     timer.disable();
     EXPECT_FALSE(timer.isEnabled());
-    QThread::msleep(20); // lets a tick already due come
+    QThread::msleep(100); // lets a tick already due come
     const int settled = ticks.load();
     QThread::msleep(300);
     EXPECT_EQ(ticks.load(), settled);
@@ -106,6 +106,8 @@ TEST_F(Timer, DisableDuringAnIntervalKeepsItsTickAndPeriodChangesFromTheNext)
     QElapsedTimer t;
     t.start();
     QThread::msleep(200);
+    // Neither a shorter period nor disabling cuts the interval under way.
+    timer.setPeriod(1);
     timer.disable();
     ASSERT_TRUE(waitForTicks(2));
     EXPECT_GE(t.elapsed(), 500); // about 1 s, against 2 ms before the change
