@@ -21,7 +21,7 @@
 //   "WH<4 characters>" (any bytes, zero too)   -> "OK\r", stored
 //   "SV"  -> "OK\r": the written configuration becomes the saved one
 //   "FU"  -> "OK\r", then the converter enters its boot loader (see ConverterSim)
-//   a malformed write or any other line -> "ERROR\r"; frame lines are ignored
+//   a malformed write or any other line, frame lines too -> "ERROR\r"
 // active mode:
 //   a frame line (header character of its type, 3 or 8 hex digits, length
 //   0 to 8, two hex digits per data byte for data frames) -> accepted and
