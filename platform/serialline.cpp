@@ -157,6 +157,17 @@ void serialClose(int fd)
     ::close(fd);
 }
 
+bool serialAdopt(int fd, int* error)
+{
+    int fl = ::fcntl(fd, F_GETFL);
+    if (fl < 0 || ::fcntl(fd, F_SETFL, fl | O_NONBLOCK) != 0)
+        return fail(error);
+    int fdFlags = ::fcntl(fd, F_GETFD);
+    if (fdFlags < 0 || ::fcntl(fd, F_SETFD, fdFlags | FD_CLOEXEC) != 0)
+        return fail(error);
+    return true;
+}
+
 bool serialConfigureRaw(int fd, unsigned baud, int* error)
 {
     termios t{};

@@ -42,6 +42,11 @@ std::string serialDevicePath(const std::string& name);
 int serialOpen(const std::string& path, int* error);
 void serialClose(int fd);
 
+// Fits a descriptor that someone else opened for the transfers below:
+// non-blocking, so that their time limits hold, and close-on-exec, so that
+// no child process keeps the port. False with *error set when it refuses.
+bool serialAdopt(int fd, int* error);
+
 // Raw 8 data bits, no parity, one stop bit, receiver on, modem status lines
 // ignored, no hardware or software flow control, no CR/LF translation, no
 // echo, no signals; then the given baud rate.

@@ -161,6 +161,11 @@ void take_over_port(int handle, unsigned baud)
     set_port_fd(handle < 0 ? kNoHandle : handle);
     if (!make_events())
         return;
+    // A descriptor opened blocking would let a read on a silent line wait
+    // past every time-out.
+    int error = 0;
+    if (port_is_open() && !platform::serialAdopt(handle, &error))
+        log_system_error("taking over comport failed", error);
     reset_port_state();
     debug_log(kLogDebug, "taken over comport");
     // The time-outs belonged to the handle where it came from; here they are
@@ -170,7 +175,6 @@ void take_over_port(int handle, unsigned baud)
     if (baud == 0)
         return;
     debug_logf("attempting to use baudrate %ld\n", static_cast<long>(baud));
-    int error = 0;
     if (!platform::serialSetSpeed(port_fd(), baud, &error)) {
         debug_log(kLogDebug, "SetCommState failed");
         log_system_error("SetCommState failed", error);

@@ -542,6 +542,33 @@ TEST_F(SerialPortTest, AdoptedHandleIsUsedAtItsNewRate)
     EXPECT_EQ(::fcntl(fd, F_GETFD), -1) << "the adopted descriptor is closed with the port";
 }
 
+TEST_F(SerialPortTest, AdoptedBlockingDescriptorStillKeepsTheTimeLimits)
+{
+    // A caller may hand over a descriptor it opened itself, blocking.
+    int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    int err = 0;
+    ASSERT_TRUE(platform::serialConfigureRaw(fd, 9600, &err));
+    take_over_port(fd, 0);
+    EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC) << "helper processes must not inherit the port";
+    ASSERT_EQ(set_comm_timeouts(100, 100), 1);
+    std::atomic<bool> done{false};
+    int result = -1;
+    std::thread reader([&] {
+        char b;
+        result = port_read(&b, 1, 0);
+        done = true;
+    });
+    for (int i = 0; i < 1000 && !done; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool hung = !done;
+    if (hung)
+        pty.writeAll("!"); // frees the reader so the test can end
+    reader.join();
+    EXPECT_FALSE(hung) << "a read on a silent line outlived its total";
+    EXPECT_EQ(result, hung ? 1 : 0);
+}
+
 TEST_F(SerialPortTest, NonPositivePausesDoNotPause)
 {
     session().t1Ms = -5;

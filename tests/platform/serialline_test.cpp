@@ -94,6 +94,21 @@ TEST_F(SerialLineTest, OpenIsExclusiveAndCloseOnExec)
     EXPECT_GE(fd, 0) << "a closed port can be opened again";
 }
 
+TEST_F(SerialLineTest, AdoptedDescriptorBecomesNonBlockingAndCloseOnExec)
+{
+    sim::Pty second; // the fixture's line is held exclusively
+    ASSERT_TRUE(second.ok());
+    int other = ::open(second.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    int err = 0;
+    ASSERT_TRUE(serialAdopt(other, &err));
+    EXPECT_TRUE(::fcntl(other, F_GETFL) & O_NONBLOCK);
+    EXPECT_TRUE(::fcntl(other, F_GETFD) & FD_CLOEXEC);
+    ::close(other);
+    EXPECT_FALSE(serialAdopt(other, &err));
+    EXPECT_EQ(err, EBADF);
+}
+
 TEST_F(SerialLineTest, RawLinePassesEveryByteUnchanged)
 {
     std::string all;
