@@ -219,9 +219,13 @@ TEST_F(ExportsTest, RawReceiveIsEndedByCancelFromAnotherThread)
         status = qz_raw_receive(buf, sizeof buf, &got)->status;
         done = true;
     });
-    for (int i = 0; i < 1000 && !done; ++i) {
+    // A cancel before the wait starts is dropped by it, so it is repeated;
+    // only after a long pause, since each one also writes the shared result
+    // that the reader is about to copy.
+    for (int i = 0; i < 20 && !done; ++i) {
         qz_raw_cancelreceive();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        for (int k = 0; k < 200 && !done; ++k)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     reader.join();
     EXPECT_EQ(status, -2);

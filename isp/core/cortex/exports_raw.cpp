@@ -9,7 +9,13 @@
 
 #include "qz_interface.h"
 
+#include <mutex>
+
 namespace {
+
+// qz_raw_cancelreceive comes from another thread and writes the shared
+// result; the receive it ends writes its own under the same lock.
+std::mutex g_receiveResultLock;
 
 const IspResult* no_port()
 {
@@ -87,6 +93,7 @@ QZ_API const IspResult* qz_raw_receive(char* buffer, int count, unsigned* receiv
     const int ok = qz::port_receive(buffer, static_cast<std::size_t>(count), &got);
     if (received)
         *received = got;
+    std::lock_guard<std::mutex> hold(g_receiveResultLock);
     if (!ok)
         return qz::set_result(qz::kErrCommunicate, "(receive)");
     return qz::set_success();
@@ -98,6 +105,7 @@ QZ_API const IspResult* qz_raw_cancelreceive(void)
         return no_port();
     // The result is written before the signal: the receiving thread writes
     // its own only after the signal has woken it.
+    std::lock_guard<std::mutex> hold(g_receiveResultLock);
     const IspResult* r = qz::set_success();
     qz::cancel_receive();
     return r;
