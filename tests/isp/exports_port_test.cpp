@@ -288,7 +288,9 @@ private:
             written_ += got;
             if (echo_ && !got.empty())
                 pty_.writeAll(got);
-            if (!answered && closing_ >= 0 && written_.size() >= expected_) {
+            // With nothing to wait for, the closing byte is repeated: one
+            // sent before the program's configure is discarded by it.
+            if ((!answered || expected_ == 0) && closing_ >= 0 && written_.size() >= expected_) {
                 const char c = static_cast<char>(closing_);
                 pty_.writeAll(&c, 1);
                 answered = true;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
+#include <poll.h>
 #include <thread>
 
 using namespace qz;
@@ -21,6 +22,14 @@ long msSince(Clock::time_point t)
 {
     return static_cast<long>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+}
+
+// Waits until bytes the far end wrote have reached the port (a pty passes
+// them on asynchronously), without taking them.
+bool portReadable()
+{
+    pollfd p{get_port_handle(), POLLIN, 0};
+    return ::poll(&p, 1, 5000) == 1;
 }
 
 // The line changes of the building blocks, with t1 120 ms and t2 240 ms.
@@ -142,7 +151,14 @@ TEST_F(SerialPortTest, ConfigurationFourWakesThePartAt57600ThenTakesTheRate)
     // The wake-up bytes are taken off the line in the pause after them: the
     // baud switch that follows discards what the far end has not read.
     std::string woken;
-    rec.onSleep = [&](unsigned) { woken += pty.readSome(0); };
+    bool written = false; // the bytes go out after the t2 pause
+    rec.onSleep = [&](unsigned ms) {
+        if (ms == 240)
+            written = true;
+        else if (written)
+            for (int i = 0; i < 50 && woken.size() < 3; ++i)
+                woken += pty.readSome(100);
+    };
     ASSERT_EQ(configure_port(19200, 1), 1);
     rec.onSleep = nullptr;
     EXPECT_EQ(woken, "\xFF\xFF\xFF");
@@ -179,7 +195,7 @@ TEST_F(SerialPortTest, ConfigureDiscardsWhatWaitedBefore)
 {
     openPort();
     ASSERT_TRUE(pty.writeAll("stale"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(portReadable());
     push_back_byte('p');
     ASSERT_EQ(configure_port(9600, 0), 1);
     set_comm_timeouts(0, 0);
@@ -317,6 +333,7 @@ TEST_F(SerialPortTest, ExactReadThatTimesOutPartWayFails)
     openPort();
     ASSERT_EQ(set_comm_timeouts(200, 200), 1);
     ASSERT_TRUE(pty.writeAll("ab"));
+    ASSERT_TRUE(portReadable());
     char buf[4];
     auto start = Clock::now();
     EXPECT_EQ(port_read(buf, 4, 0), 0);
@@ -341,6 +358,7 @@ TEST_F(SerialPortTest, ZeroTotalNeverWaitsOnASilentLine)
 TEST_F(SerialPortTest, PushedBackBytesComeFirstLastInFirstOut)
 {
     openPort();
+    ASSERT_EQ(set_comm_timeouts(2000, 2000), 1);
     ASSERT_EQ(push_back_byte('1'), 1);
     ASSERT_EQ(push_back_byte('2'), 1);
     ASSERT_TRUE(pty.writeAll("34"));
@@ -371,6 +389,7 @@ TEST_F(SerialPortTest, ReceiveTakesWhatComesWithinTheTotal)
     ASSERT_EQ(set_comm_timeouts(200, 200), 1);
     push_back_byte('0');
     ASSERT_TRUE(pty.writeAll("abc"));
+    ASSERT_TRUE(portReadable());
     char buf[16];
     unsigned got = 0;
     ASSERT_EQ(port_receive(buf, sizeof buf, &got), 1);
@@ -433,6 +452,7 @@ TEST_F(SerialPortTest, CancelledReceiveStillTellsWhatCame)
     openPort();
     ASSERT_EQ(set_comm_timeouts(kWaitWithoutLimit, kWaitWithoutLimit), 1);
     ASSERT_TRUE(pty.writeAll("ab"));
+    ASSERT_TRUE(portReadable()) << "the bytes must be there before any cancel";
     std::atomic<bool> done{false};
     unsigned got = 0;
     int result = -1;
