@@ -162,6 +162,8 @@ QZ_API const IspResult *qz_raw_receive(char *buffer, int count, unsigned *receiv
 QZ_API const IspResult *qz_raw_cancelreceive(void);
 QZ_API const IspResult *qz_connect(const ConnectOptions *options, int size);
 QZ_API const IspResult *qz_disconnect(void);
+/* Time-outs in ms; 0 (negative values count as 0) means no waiting at all,
+ * never an endless wait. */
 QZ_API void qz_set_autobaud_configuration(int read_timeout_ms, int write_timeout_ms, int attempts);
 QZ_API const IspResult *qz_select_debug_mode(int enable, const char *log_path);
 QZ_API const IspResult *qz_select_device(int device_id, unsigned bank);
@@ -223,6 +225,14 @@ QZ_API const IspResult *qz_program_eeprom_from_buffer(const unsigned char *data,
                                                       unsigned eeprom_address, unsigned length);
 QZ_API const IspResult *qz_read_eeprom_to_buffer(unsigned char *data, unsigned eeprom_address,
                                                  unsigned length);
+/*
+ * The port handle is the serial device's file descriptor, -1 when no port is
+ * open. qz_set_comport_handle adopts a descriptor that is already open (for
+ * example one that another of these libraries returned); from then on this
+ * library owns it: it is made non-blocking and close-on-exec, and this
+ * library's disconnect closes it. A baud of 0 (or less) keeps the rate the
+ * line has; any other value sets it.
+ */
 QZ_API int qz_get_comport_handle(void);
 QZ_API void qz_set_comport_handle(int handle, int baud);
 
