@@ -12,6 +12,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <iterator>
 #include <thread>
 
 using namespace qz;
@@ -236,10 +238,18 @@ TEST_F(ExportsTest, RawExportsNeedAConnection)
 {
     char buf[4];
     unsigned got = 0;
-    for (const IspResult* r : {qz_raw_disconnect(), qz_raw_transmit("x", 1), qz_raw_receive(buf, 4, &got),
-                               qz_raw_cancelreceive()}) {
-        EXPECT_EQ(r->status, -7);
-        EXPECT_STREQ(r->text, "There is no connection to the device.");
+    // Each call is checked before the next: all share the one result.
+    const std::function<const IspResult*()> calls[] = {
+        [] { return qz_raw_disconnect(); },
+        [] { return qz_raw_transmit("x", 1); },
+        [&] { return qz_raw_receive(buf, 4, &got); },
+        [] { return qz_raw_cancelreceive(); },
+    };
+    for (std::size_t i = 0; i < std::size(calls); ++i) {
+        set_success();
+        const IspResult* r = calls[i]();
+        EXPECT_EQ(r->status, -7) << "call " << i;
+        EXPECT_STREQ(r->text, "There is no connection to the device.") << "call " << i;
     }
 }
 
