@@ -173,9 +173,11 @@ bool serialConfigureRaw(int fd, unsigned baud, int* error)
     termios t{};
     if (::tcgetattr(fd, &t) != 0)
         return fail(error);
-    t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF
-                   | IXANY | INPCK | IUCLC | IMAXBEL);
-    t.c_iflag |= IGNPAR;
+    // IGNPAR off as well: with it the driver drops a byte that came with a
+    // framing error, while a reader (an autobaud at the wrong rate) needs to
+    // see that something came; without INPCK such a byte passes unchanged.
+    t.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON
+                   | IXOFF | IXANY | INPCK | IUCLC | IMAXBEL);
     t.c_oflag &= ~OPOST;
     t.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
