@@ -7,7 +7,6 @@
 #include "qz_interface.h"
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
 
 // The library's exports as the upgrade calls them. The program links the
@@ -54,7 +53,3 @@ constexpr double kUpgradeOscillatorMHz = 12.0;
 // Progress codes of FWProgress besides 0 to 98.
 constexpr int kUpgradeSucceeded = 100;
 constexpr int kUpgradeFailed = 1000;
-// Longest port name and file path the worker's buffers (and the library's
-// port field) hold, without their terminating zero.
-constexpr std::size_t kUpgradePortNameSize = 50;
-constexpr std::size_t kUpgradeFilePathSize = 102400;

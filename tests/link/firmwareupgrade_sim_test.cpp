@@ -228,4 +228,23 @@ TEST_F(UpgradeEndToEnd, ConverterThatStaysInItsFirmwareFailsTheConnect)
     EXPECT_EQ(firmwareVersion(), QByteArray("V2.01\r"));
 }
 
+TEST(ConverterFirmwareImage, NamesItsVersionAfterTheMarker)
+{
+    auto image = [](const std::string& bytes) { return std::vector<std::uint8_t>(bytes.begin(), bytes.end()); };
+    const std::pair<std::string, std::string> cases[] = {
+        {std::string("\x12\x34VTRLFW:V2.05\0\xFF", 16), "V2.05"},
+        {"VTRLFW:V2.05\r\nmore", "V2.05"},
+        {"VTRLFW:0123456789ABCDEFGH", "0123456789ABCDE"}, // at most 15 characters
+        {std::string("VTRLFW:V1.00\0VTRLFW:V9.99", 25), "V1.00"}, // the first marker counts
+        {"VTRLFW:", ""},
+        {"VTRLF:V2.05", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sim::ConverterBootRom::imageVersion(image(c.first)), c.second) << c.first;
+    const auto placed = sim::ConverterBootRom::withVersion(std::vector<std::uint8_t>(4, 0xFF), 2, "V3.10");
+    EXPECT_EQ(placed.size(), 2u + 7u + 5u + 1u);
+    EXPECT_EQ(sim::ConverterBootRom::imageVersion(placed), "V3.10");
+}
+
 } // namespace
