@@ -62,6 +62,7 @@ bool LpcSim::start()
         rom_.enterIsp();
         inq_.clear();
         outq_.clear();
+        outIdle_ = true;
         lfArmed_ = false;
         writeBlocked_ = false;
         noteState();
@@ -153,16 +154,22 @@ LpcSim::Clock::time_point LpcSim::step(Clock::time_point now, std::vector<ResetE
 
 void LpcSim::writeDue(Clock::time_point now, Clock::time_point& next)
 {
-    if (outq_.empty())
+    if (outq_.empty()) {
+        outIdle_ = true;
         return;
+    }
     std::size_t due = outq_.size();
     const std::chrono::nanoseconds t = byteTime();
     const bool pace = options_.paceWire && t.count() > 0;
     if (pace) {
-        if (outClock_ < now - t)
-            outClock_ = now - t; // the wire was idle: the first byte goes now
+        // Only output that found the queue empty starts on an idle wire and
+        // goes now. A late wake-up with bytes still queued keeps the clock,
+        // so the bytes that fell due meanwhile go out together.
+        if (outIdle_ && outClock_ < now - t)
+            outClock_ = now - t;
         due = std::min<std::size_t>(due, static_cast<std::size_t>((now - outClock_) / t));
     }
+    outIdle_ = false;
     std::size_t done = 0;
     writeBlocked_ = false;
     while (done < due) {
@@ -177,6 +184,7 @@ void LpcSim::writeDue(Clock::time_point now, Clock::time_point& next)
         break;
     }
     outq_.erase(0, done);
+    outIdle_ = outq_.empty();
     bytesOut_ += done;
     if (pace) {
         outClock_ += t * static_cast<long>(done);
@@ -288,6 +296,7 @@ void LpcSim::reset(bool ispPin)
         rom_.hardReset(ispPin);
         inq_.clear();
         outq_.clear();
+        outIdle_ = true;
         unread_.clear();
         lfArmed_ = false;
         events = rom_.takeEvents();
@@ -308,6 +317,7 @@ void LpcSim::enterIsp()
         rom_.enterIsp();
         inq_.clear();
         outq_.clear();
+        outIdle_ = true;
         lfArmed_ = false;
         noteState();
     }

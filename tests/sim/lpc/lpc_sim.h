@@ -147,6 +147,7 @@ private:
     std::string unread_;
     Clock::time_point inClock_{};
     Clock::time_point outClock_{};
+    bool outIdle_ = true; // the output queue was empty when last looked at
     bool lfArmed_ = false;
     Clock::time_point lfDeadline_{};
     bool writeBlocked_ = false;
