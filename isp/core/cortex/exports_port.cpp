@@ -1,6 +1,6 @@
 // Exports that set the driver state and hand over the port: debug mode,
 // device and bank, autobaud settings, time-outs, the port handle.
-#include "isp/core/devicetable.h"
+#include "isp/core/deviceselect.h"
 #include "isp/core/errorcodes.h"
 #include "isp/core/result.h"
 #include "isp/core/selecteddevice.h"
@@ -29,17 +29,7 @@ QZ_API const IspResult* qz_select_debug_mode(int enable, const char* log_path)
 
 QZ_API const IspResult* qz_select_device(int device_id, unsigned bank)
 {
-    const int index = qz::cortex_device_index(device_id);
-    if (index < 0)
-        return qz::set_result(qz::kErrInvalidValue, "(device not found)");
-    qz::SessionRecord& s = qz::session();
-    s.deviceIndex = index;
-    // A part without flash banks gets bank 0, so the number can never reach
-    // past the record's bank slots.
-    const int banks = qz::bank_count(qz::cortex_device_at(index));
-    s.flashBank = banks > 0 ? std::min(bank, static_cast<unsigned>(banks - 1)) : 0u;
-    qz::select_sector_table();
-    return qz::set_success();
+    return qz::select_device(device_id, bank);
 }
 
 QZ_API void qz_set_autobaud_configuration(int read_timeout_ms, int write_timeout_ms, int attempts)

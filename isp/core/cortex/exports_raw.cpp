@@ -120,5 +120,5 @@ QZ_API const IspResult* qz_start_bootloader(const char* port, int baud, const ch
 QZ_API const IspResult* qz_start_bootrom(const char* port, int baud, const char* script,
                                          int byte_by_byte, int send_break)
 {
-    return qz_start_bootloader(port, baud, script, byte_by_byte, send_break);
+    return qz::run_start_script(port, baud, script, byte_by_byte, send_break);
 }
