@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "isp/core/debuglog.h"
+#include "isp/core/deviceselect.h"
 #include "isp/core/devicetable.h"
 #include "isp/core/errorcodes.h"
 #include "isp/core/isp_commands.h"
@@ -43,9 +44,12 @@ IspResult* op_connect(const ConnectOptions* options, int size)
     debug_log(kLogDebug, "qz_connect started");
     if (options == nullptr || size != QZ_CONNECT_OPTIONS_SIZE)
         return set_result(kErrNotSupported, "Only COM connections supported.");
+    // A port name that fills its whole field has no end: cutting it would
+    // open some other device.
+    if (strnlen(options->port_name, sizeof options->port_name) == sizeof options->port_name)
+        return set_result(kErrInvalidValue, "(port name too long)");
     ConnectOptions o;
     std::memcpy(&o, options, sizeof o);
-    o.port_name[sizeof o.port_name - 1] = '\0';
     o.flash_loader_path[sizeof o.flash_loader_path - 1] = '\0';
     if (o.high_speed != 0 && o.oscillator_mhz == 0.0)
         return set_result(kErrInvalidValue,
@@ -60,9 +64,9 @@ IspResult* op_connect(const ConnectOptions* options, int size)
     const CortexDeviceRecord* named = find_cortex_device(o.device_id);
     log_connect_header(o, named != nullptr ? named->name : nullptr);
 
-    const IspResult* selected = qz_select_device(o.device_id, static_cast<unsigned>(o.flash_bank));
+    IspResult* selected = select_device(o.device_id, static_cast<unsigned>(o.flash_bank));
     if (selected->status != QZ_STATUS_SUCCESS)
-        return isp_result();
+        return selected;
 
     if (!open_port(o.port_name))
         return set_result(kErrCommunicate, "(in use)");
