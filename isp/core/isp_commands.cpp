@@ -158,8 +158,12 @@ int prepare_bank()
     const int last = last_bank_sector();
     if (last < 0)
         return -5;
-    const int r = simple_command("P 0 %d%s", last, bank_suffix().text);
-    return r == 1 ? 1 : (r == -2 ? -2 : -18);
+    // Here a missing reply counts as a failed transfer, like a failed send.
+    char reply[kReplyLineSize];
+    const int r = command_reply(reply, sizeof reply, "P 0 %d%s", last, bank_suffix().text);
+    if (r != 1)
+        return -2;
+    return response_code(reply) == reply_return_code(0) ? 1 : -18;
 }
 
 int erase_block(int sector)

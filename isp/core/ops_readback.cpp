@@ -80,7 +80,8 @@ IspResult* op_read_data(unsigned start, unsigned end, const char* out_file, Prog
         const int r = read_memory(static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(last), data);
         if (r != 1) {
             std::fclose(f);
-            return report_engine_failure(r, "reading data");
+            // Only line and protection failures get the operation's words.
+            return r == -18 ? set_result(r) : report_engine_failure(r, "reading data");
         }
         if (n == kRecordBytes && ++pieces % kPiecesPerReport == 0 &&
             !report_progress(cb, QZ_EVENT_READ_PROGRESS, static_cast<int>(address), 1024, user)) {

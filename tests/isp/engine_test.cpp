@@ -248,8 +248,9 @@ TEST_P(AutobaudTest, Result)
     const AutobaudSettings settings{50, 150, 5};
     EXPECT_EQ(autobaud_sync(12.0, c.highSpeed, 9600, 230400, settings, &baud), c.result);
     EXPECT_EQ(baud, c.baud);
-    if (c.result == 0 && std::string(c.answer) == "none")
+    if (c.result == 0 && std::string(c.answer) == "none") {
         EXPECT_EQ(part.lines().size(), 0u);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -478,6 +479,18 @@ TEST_F(EngineTest, EverySectorOfTheTableCanBeErased)
     const auto lines = part.lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "P 31 31"), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), "E 31 31"), lines.end());
+}
+
+TEST_F(EngineTest, PrepareWithoutAReplyIsATransferFailure)
+{
+    part.start(); // echoes, never answers
+    ASSERT_EQ(set_comm_timeouts(300, 300), 1);
+    EXPECT_EQ(prepare_bank(), -2);
+    part.stop();
+    purge_port(0);
+    part.onLine = [](const std::string&) { return std::string("9\r\n"); };
+    part.start();
+    EXPECT_EQ(prepare_bank(), -18);
 }
 
 TEST_F(EngineTest, MissingReplyAbortsTheCommand)

@@ -514,6 +514,29 @@ TEST_F(OpsTest, ConnectRefusals)
     EXPECT_EQ(qz_get_comport_handle(), -1);
 }
 
+// A name that fills the whole 50-byte field has no end. Its first 49
+// characters name a link to the simulated part here, which a cut name would
+// open and connect to.
+TEST_F(OpsTest, PortNameFillingItsFieldIsRefused)
+{
+    ConnectOptions o = vantrelOptions(sim.slavePath());
+    std::string link = dir + "/";
+    link += std::string(sizeof o.port_name - 1 - link.size(), 'p');
+    ASSERT_EQ(link.size(), sizeof o.port_name - 1);
+    files.push_back(link);
+    ASSERT_EQ(::symlink(sim.slavePath().c_str(), link.c_str()), 0);
+    std::memcpy(o.port_name, (link + "X").data(), sizeof o.port_name); // no NUL
+    const IspResult* r = connect(o);
+    EXPECT_EQ(r->status, -5);
+    EXPECT_STREQ(r->text, "Invalid value or command sent. Please try the operation again. (port name too long)");
+    EXPECT_EQ(qz_get_comport_handle(), -1);
+    EXPECT_TRUE(sim.commands().empty());
+    // The same link with its end in the field connects.
+    std::snprintf(o.port_name, sizeof o.port_name, "%s", link.c_str());
+    r = connect(o);
+    EXPECT_EQ(r->status, 1) << r->text;
+}
+
 TEST_F(OpsTest, ConnectsToAPartAlreadyInCommandMode)
 {
     connectOrFail();
@@ -808,6 +831,44 @@ INSTANTIATE_TEST_SUITE_P(Families, PartTest,
                              std::string n = i.param;
                              return n.substr(0, 7);
                          });
+
+class TwoBankTest : public OpsTest {
+protected:
+    TwoBankTest() : OpsTest(*sim::lpc::findPart("LPC4357")) {}
+    void connectTwoBank()
+    {
+        ConnectOptions o = vantrelOptions(sim.slavePath());
+        o.device_id = sim.part().deviceNumber;
+        const IspResult* r = connect(o);
+        ASSERT_EQ(r->status, 1) << r->text;
+    }
+};
+
+TEST_F(TwoBankTest, ActivatesAFlashBank)
+{
+    connectTwoBank();
+    sim.clearRecords();
+    const IspResult* r = qz_activate_flash_bank(1);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(sim.commands(), std::vector<std::string>{"S 1"});
+    r = qz_activate_flash_bank(2);
+    EXPECT_EQ(r->status, -5);
+    EXPECT_STREQ(r->text, "Invalid value or command sent. Please try the operation again. invalid flash bank number");
+    EXPECT_EQ(sim.commands().size(), 1u) << "a refused bank is not sent";
+}
+
+// Some LPC18xx/43xx answer "J" with one id word only.
+TEST_F(TwoBankTest, SignatureWithOneIdWordMissing)
+{
+    connectTwoBank();
+    sim::LpcFaults f;
+    f.oneIdWord = true;
+    sim.setFaults(f);
+    const IspResult* r = qz_read_signature();
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_STREQ(r->text, std::to_string(sim.part().partId[0]).c_str());
+    EXPECT_EQ(qz_bootloader_version()->status, 1) << "the line is in step after the wait";
+}
 
 class SmallBlockTest : public OpsTest {
 protected:
