@@ -7,6 +7,7 @@
 #include "link/serialportthread.h"
 #include "tests/app/msgbox_recorder.h"
 #include "tests/sim/converter/converter_sim.h"
+#include "tests/sim/pty.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,7 +17,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -55,6 +59,24 @@ QString portNameOf(const std::string &path)
     QSerialPort p;
     p.setPortName(QString::fromStdString(path));
     return p.portName();
+}
+
+// The simulators in the order in which the dialog lists their ports.
+std::vector<ConverterSim *> sortedByPort(std::vector<ConverterSim *> all)
+{
+    std::sort(all.begin(), all.end(), [](ConverterSim *a, ConverterSim *b) {
+        return serialPortNumberKey(QString::fromStdString(a->portPath()))
+               < serialPortNumberKey(QString::fromStdString(b->portPath()));
+    });
+    return all;
+}
+
+QStringList pathsOf(const std::vector<ConverterSim *> &all)
+{
+    QStringList paths;
+    for (ConverterSim *s : all)
+        paths << QString::fromStdString(s->portPath());
+    return paths;
 }
 
 class AutoConnect : public ::testing::Test {
@@ -127,17 +149,10 @@ protected:
 
 TEST_F(AutoConnect, FindsTheConverterOnItsPortAfterTryingTheOnesBefore)
 {
-    std::vector<ConverterSim *> all = {&addSilent(), &addSilent(), &addSilent()};
+    const std::vector<ConverterSim *> all = sortedByPort({&addSilent(), &addSilent(), &addSilent()});
     // The converter goes on the port that is tried last.
-    std::sort(all.begin(), all.end(), [](ConverterSim *a, ConverterSim *b) {
-        return serialPortNumberKey(QString::fromStdString(a->portPath()))
-               < serialPortNumberKey(QString::fromStdString(b->portPath()));
-    });
     all.back()->setSilent(false);
-    QStringList paths;
-    for (ConverterSim *s : all)
-        paths << QString::fromStdString(s->portPath());
-    build(paths);
+    build(pathsOf(all));
     fix("BaudrateCheckBox", "baudRateBox", "115200");
 
     MessageBoxRecorder boxes;
@@ -155,20 +170,43 @@ TEST_F(AutoConnect, FindsTheConverterOnItsPortAfterTryingTheOnesBefore)
     EXPECT_TRUE(dialog->isHidden());
 }
 
-TEST_F(AutoConnect, TriesTheBaudRatesInTurnUntilTheConverterAnswers)
+TEST_F(AutoConnect, TriesEveryBaudRateOnAPortBeforeTheNextPort)
 {
-    ConverterSim &converter = addConverter(ConverterMode::Setup, 9600);
-    build({QString::fromStdString(converter.portPath())});
-    fix("COMCheckBox", "serialPortInfoListBox", QString::fromStdString(converter.portPath()));
+    // Both would answer at 9600; with nothing fixed the first listed port
+    // goes through 115200 and then 9600 before the second is touched.
+    const std::vector<ConverterSim *> all =
+        sortedByPort({&addConverter(ConverterMode::Setup, 9600), &addConverter(ConverterMode::Setup, 9600)});
+    build(pathsOf(all));
 
     MessageBoxRecorder boxes;
     EXPECT_EQ(search(), int(SetupMode));
     expectOnlyTheSearchWarning(boxes);
     // 115200 first (heard, not understood), then 9600.
-    EXPECT_EQ(probesHeard(converter), 4);
-    EXPECT_EQ(converter.probeCount(), 2);
+    EXPECT_EQ(probesHeard(*all[0]), 4);
+    EXPECT_EQ(all[0]->probeCount(), 2);
+    EXPECT_EQ(probesHeard(*all[1]), 0);
     EXPECT_EQ(worker->port.baudRate(), 9600);
-    EXPECT_EQ(worker->port.portName(), portNameOf(converter.portPath()));
+    EXPECT_EQ(worker->port.portName(), portNameOf(all[0]->portPath()));
+}
+
+TEST_F(AutoConnect, AFixedPortAndBaudRateAreTheOnlyOnesTried)
+{
+    const std::vector<ConverterSim *> all =
+        sortedByPort({&addConverter(ConverterMode::Setup, 9600), &addConverter(ConverterMode::Setup, 9600),
+                      &addConverter(ConverterMode::Setup, 9600)});
+    build(pathsOf(all));
+    fix("COMCheckBox", "serialPortInfoListBox", QString::fromStdString(all[2]->portPath()));
+    fix("BaudrateCheckBox", "baudRateBox", "9600");
+
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(search(), int(SetupMode));
+    expectOnlyTheSearchWarning(boxes);
+    EXPECT_EQ(probesHeard(*all[0]), 0);
+    EXPECT_EQ(probesHeard(*all[1]), 0);
+    // One attempt, at 9600: no probe at 115200 before it.
+    EXPECT_EQ(probesHeard(*all[2]), 2);
+    EXPECT_EQ(worker->port.portName(), portNameOf(all[2]->portPath()));
+    EXPECT_EQ(worker->port.baudRate(), 9600);
 }
 
 TEST_F(AutoConnect, ReportsNoModeWhenNothingAnswers)
@@ -221,6 +259,70 @@ TEST_F(AutoConnect, PortsThatCannotBeOpenedFailQuietly)
     EXPECT_EQ(probesHeard(busy), 0);
     EXPECT_EQ(worker->port.portName(), portNameOf(converter.portPath()));
 }
+
+// A device that answers every probe with one fixed text.
+class ScriptedReplier {
+public:
+    explicit ScriptedReplier(std::string reply)
+        : reply(std::move(reply))
+        , thread([this] { serve(); })
+    {
+    }
+    ~ScriptedReplier()
+    {
+        stop.store(true);
+        thread.join();
+    }
+    const std::string &portPath() const { return pty.slavePath(); }
+
+private:
+    void serve()
+    {
+        std::string heard;
+        std::size_t answered = 0;
+        while (!stop.load()) {
+            heard += pty.readSome(20);
+            std::size_t probes = 0;
+            for (std::size_t at = heard.find("????"); at != std::string::npos; at = heard.find("????", at + 4))
+                ++probes;
+            for (; answered < probes; ++answered)
+                pty.writeAll(reply);
+        }
+    }
+
+    sim::Pty pty;
+    const std::string reply;
+    std::atomic<bool> stop{false};
+    std::thread thread;
+};
+
+struct ReplyCase {
+    const char *name;
+    const char *reply;
+    int mode;
+};
+
+class AutoConnectReply : public AutoConnect, public ::testing::WithParamInterface<ReplyCase> {
+};
+
+TEST_P(AutoConnectReply, OnlyAnExactModeLineCounts)
+{
+    ScriptedReplier device(GetParam().reply);
+    build({QString::fromStdString(device.portPath())});
+    fix("BaudrateCheckBox", "baudRateBox", "115200");
+    MessageBoxRecorder boxes;
+    EXPECT_EQ(search(), GetParam().mode);
+    expectOnlyTheSearchWarning(boxes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, AutoConnectReply, ::testing::Values(
+    ReplyCase{"Setup", "TELQO_setup\r", int(SetupMode)},
+    ReplyCase{"Active", "TELQO_active\r", int(ActiveMode)},
+    ReplyCase{"OneByteMore", "TELQO_setup\rX", int(NoMode)},
+    ReplyCase{"OneByteLess", "TELQO_setup", int(NoMode)},
+    ReplyCase{"ByteAhead", "XTELQO_active\r", int(NoMode)},
+    ReplyCase{"Twice", "TELQO_active\rTELQO_active\r", int(NoMode)}),
+    [](const ::testing::TestParamInfo<ReplyCase> &info) { return std::string(info.param.name); });
 
 TEST_F(AutoConnect, AFixedParityAndStopBitsAreTheOnesUsed)
 {
