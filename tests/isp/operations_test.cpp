@@ -739,7 +739,11 @@ TEST_F(OpsTest, ProductionTasks)
     ASSERT_EQ(qz_erase(-3, 0, 0, nullptr, 0, nullptr)->status, 1);
     const std::string bin = file("serial.bin");
     writeFile(bin, std::string("\x01\x02\x03\x04\x05", 5));
-    ProductionTask tasks[2];
+    const std::string hexTask = file("task.hex");
+    writeFile(hexTask, ":03002000B1B2B3C7\n:00000001FF\n");
+    const std::string generated = file("generated.hex");
+    writeFile(generated, ":02003000C1C24B\n:00000001FF\n");
+    ProductionTask tasks[4];
     std::memset(tasks, 0, sizeof tasks);
     tasks[0].type = QZ_TASK_DIRECT_DATA;
     tasks[0].address = 0x7F00;
@@ -748,10 +752,27 @@ TEST_F(OpsTest, ProductionTasks)
     tasks[1].type = QZ_TASK_BINARY_FILE;
     tasks[1].address = 0x7F10;
     std::snprintf(tasks[1].path, sizeof tasks[1].path, "%s", bin.c_str());
-    const IspResult* r = qz_program2("", 0, 0, 0, 0, 2, tasks, 0, 0, nullptr, 0);
+    // A hex file task at 0x7F20 and a generator whose output lands at 0x7F30.
+    tasks[2].type = QZ_TASK_HEX_FILE;
+    std::snprintf(tasks[2].path, sizeof tasks[2].path, "%s", hexTask.c_str());
+    tasks[3].type = QZ_TASK_HEX_GENERATOR;
+    std::snprintf(tasks[3].path, sizeof tasks[3].path, "cat %s", generated.c_str());
+    const IspResult* r = qz_program2("", 0, 0, 0, 0, 4, tasks, 0, 0, nullptr, 0);
     ASSERT_EQ(r->status, 1) << r->text;
     EXPECT_EQ(sim.readMemory(0x7F00, 3), (std::vector<std::uint8_t>{0xA1, 0xA2, 0xA3}));
     EXPECT_EQ(sim.readMemory(0x7F10, 5), (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(sim.readMemory(0x20, 3), (std::vector<std::uint8_t>{0xB1, 0xB2, 0xB3}));
+    EXPECT_EQ(sim.readMemory(0x30, 2), (std::vector<std::uint8_t>{0xC1, 0xC2}));
+
+    std::snprintf(tasks[3].path, sizeof tasks[3].path, "%s", "true"); // writes nothing
+    r = qz_program2("", 0, 0, 0, 0, 4, tasks, 0, 0, nullptr, 0);
+    EXPECT_EQ(r->status, -15);
+    EXPECT_STREQ(r->text, "Unable to open Hex file. The hex generator production task failed or didn't "
+                          "generate output.");
+    std::snprintf(tasks[2].path, sizeof tasks[2].path, "%s", (dir + "/missing.hex").c_str());
+    r = qz_program2("", 0, 0, 0, 0, 3, tasks, 0, 0, nullptr, 0);
+    EXPECT_EQ(r->status, -15);
+    EXPECT_STREQ(r->text, "Unable to open Hex file. Unable to open the production task hex file.");
 }
 
 TEST_F(OpsTest, JitModuleMessageReachesTheCallback)
@@ -793,7 +814,8 @@ protected:
 };
 
 // Binary transfer and CR LF (LPC810), 256-byte blocks (LPC1110), the
-// LPC17xx vector map (LPC1768), two banks with CR LF and two id words (LPC4357).
+// LPC13xx and LPC17xx vector maps (LPC1343, LPC1768), two banks with CR LF
+// and two id words (LPC4357).
 TEST_P(PartTest, ProgramVerifyAndReadBackTheLastBank)
 {
     const int bank = static_cast<int>(sim.part().banks.size()) - 1;
@@ -823,10 +845,11 @@ TEST_P(PartTest, ProgramVerifyAndReadBackTheLastBank)
     r = qz_read_data_to_buffer(b.start, b.start + 0x3FF, back.data(), nullptr, 0);
     ASSERT_EQ(r->status, 1) << r->text;
     EXPECT_TRUE(std::equal(back.begin(), back.end(), stored.begin()));
+    EXPECT_EQ(sim.remapRegister(), 0u) << "the boot ROM's vectors are mapped back after a read";
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, PartTest,
-                         ::testing::Values("LPC810M021FN8", "LPC1110", "LPC1768", "LPC4357"),
+                         ::testing::Values("LPC810M021FN8", "LPC1110", "LPC1343", "LPC1768", "LPC4357"),
                          [](const ::testing::TestParamInfo<const char*>& i) {
                              std::string n = i.param;
                              return n.substr(0, 7);
