@@ -22,7 +22,6 @@
 #include "link/consolelog.h"
 #include "link/serialportthread.h"
 #include "link/timerthread.h"
-#include "link/txring.h"
 #include "ui_mainwindow.h"
 
 // The last frame line built; every periodic tick sends it again.
@@ -291,14 +290,7 @@ void MainWindow::closePort()
 {
     if (port().isOpen())
         port().close();
-    discardQueuedTx();
-}
-
-void MainWindow::discardQueuedTx()
-{
-    // Only the GUI thread moves the read index, so this cannot race a send.
-    while (txRing.hasWaiting())
-        txRing.advance();
+    serialThread->discardTx();
 }
 
 void MainWindow::closeSerialPort()

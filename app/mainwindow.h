@@ -97,7 +97,6 @@ private:
     // Closes the port and drops the bytes still queued for it, so that they
     // never reach the next converter.
     void closePort();
-    void discardQueuedTx();
     QSerialPort &port();
     // The counters are 32 bits and wrap around, as such counters do.
     static void addToCount(std::int32_t &counter, int amount);

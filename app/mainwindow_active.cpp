@@ -68,7 +68,7 @@ void MainWindow::Tx_Ready_slot()
     // Nothing queued may wait for a port that is not there: it would reach
     // whatever converter the next connection opens.
     if (!port().isOpen()) {
-        discardQueuedTx();
+        serialThread->discardTx();
         return;
     }
     serialThread->sendNextTxByte();

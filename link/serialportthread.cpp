@@ -84,6 +84,11 @@ void SerialPortThread::resetTxCounters()
     bytesConfirmed.store(0);
 }
 
+void SerialPortThread::discardTx()
+{
+    txRing.discardWaiting();
+}
+
 void SerialPortThread::enqueueTx(QByteArray line)
 {
     txRing.admit(line.constData(), static_cast<std::size_t>(line.size()));

@@ -48,6 +48,10 @@ public:
     void sendNextTxByte();
     // Forgets the written and confirmed byte counts.
     void resetTxCounters();
+    // Drops every byte still waiting in the ring, so that none reaches the
+    // next connection. GUI thread, like every other ring writer; safe while
+    // the loop runs.
+    void discardTx();
 
     // One-character exchanges ("@" and "#", no carriage return).
     QByteArray sendAtCommand();

@@ -33,6 +33,11 @@ void TxRing::advance()
         readIndex_.fetch_add(1, std::memory_order_acq_rel);
 }
 
+void TxRing::discardWaiting()
+{
+    readIndex_.store(writeIndex_.load(std::memory_order_acquire), std::memory_order_release);
+}
+
 void TxRing::reset()
 {
     readIndex_.store(0, std::memory_order_release);

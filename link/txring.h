@@ -31,8 +31,13 @@ public:
     char front() const;
     // Marks the oldest waiting byte as handed to the port.
     void advance();
+    // Forgets every waiting byte: the read index catches up with the write
+    // index. Only the thread that queues and sends (the GUI thread) calls it;
+    // the loop thread may look on meanwhile.
+    void discardWaiting();
     // Forgets every waiting byte and starts both indices at zero again; only
     // while no other thread looks at the ring (the worker's construction).
+    // Everywhere else, discardWaiting().
     void reset();
 
     uint64_t txWriteIndex() const { return writeIndex_.load(std::memory_order_acquire); }
