@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 
 #include "app/settingsdialog.h"
 #include "link/codec.h"
@@ -34,6 +35,13 @@ class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // How the firmware tab asks for a file: (parent, caption, start folder,
+    // filter) -> the chosen path, empty when cancelled. A standard open-file
+    // dialog unless replaced (tests answer without a dialog).
+    using FileDialog = std::function<QString(QWidget *, const QString &, const QString &, const QString &)>;
+    FileDialog fileDialog = standardFileDialog();
+    static FileDialog standardFileDialog();
 
 signals:
     void Thread_FirmwareUpgrade();
@@ -90,6 +98,13 @@ private:
     int configToForm();
     int formToConfig();
     void loadDeviceConfig();
+
+    // The latest firmware upgrade: a progress value that comes after its
+    // final code is stale and must not lock the connection actions again.
+    enum class UpgradeState : std::uint8_t { None, Running, Ended };
+    UpgradeState upgradeState = UpgradeState::None;
+    void endUpgrade();
+    bool refuseFirmwareFile(const QString &path);
 
     // Port names travel on into fixed fields (the firmware upgrade's);
     // a name that does not fit is refused here with a message.
