@@ -79,8 +79,10 @@ void MainWindow::ClickedPortOpen()
         if (std::strcmp(reply.constData(), "TELQO_setup\r") == 0) {
             connectMode = SetupMode;
         } else {
-            QMessageBox::question(this, tr(" "), tr("The device can not be detected."), QMessageBox::Ok);
+            // Closed before the box goes up, as after a port error: an open
+            // port would keep calling in from the box's own event loop.
             closePort();
+            QMessageBox::question(this, tr(" "), tr("The device can not be detected."), QMessageBox::Ok);
         }
     } else {
         connectMode = ActiveMode;

@@ -41,6 +41,7 @@ protected:
         openSim(false);
         ASSERT_TRUE(connected()) << boxes.summary().toStdString();
         EXPECT_EQ(w<QTabWidget>("tabWidget")->currentIndex(), 0);
+        EXPECT_EQ(sim->probeCount(), 0); // active mode asks the converter nothing
     }
     void setFrame(int format, const QString &id, int dlc, const QStringList &data = {})
     {
@@ -146,6 +147,18 @@ TEST_F(MainWindowActiveTest, QueuedBytesDoNotOutliveTheConnection)
     QTest::qWait(700);
     EXPECT_EQ(sim->received(), "");
     EXPECT_EQ(txCount(), 0);
+
+    // Nor does a line queued while no port is open (test mode lets Send
+    // work without one).
+    w<QAction>("actionDisconnect")->trigger();
+    invoke("SetTestMode");
+    w<QPushButton>("Send_Ctrl")->click();
+    QTest::qWait(200);
+    openSim(false);
+    ASSERT_TRUE(connected());
+    QTest::qWait(700);
+    EXPECT_EQ(sim->received(), "");
+    EXPECT_EQ(txCount(), 0);
 }
 
 TEST_F(MainWindowActiveTest, PortWhoseOtherSideWentAwayIsClosedWithOneBox)
@@ -161,6 +174,60 @@ TEST_F(MainWindowActiveTest, PortWhoseOtherSideWentAwayIsClosedWithOneBox)
     EXPECT_EQ(connectionText(), "Disconnected");
     EXPECT_FALSE(w<QAction>("actionDisconnect")->isEnabled());
     EXPECT_TRUE(w<QAction>("actionConnect")->isEnabled());
+}
+
+TEST_F(MainWindowActiveTest, EachPortErrorIsHandledByItsKind)
+{
+    connectActive();
+    BoxShowWatcher watcher([this] { return connectionText(); });
+    struct Case {
+        QSerialPort::SerialPortError error;
+        const char *title; // no box when null
+        const char *text;  // any text when null
+        bool closes;
+    };
+    const Case cases[] = {
+        {QSerialPort::NoError, nullptr, nullptr, false},
+        {QSerialPort::ParityError, nullptr, nullptr, false},
+        {QSerialPort::FramingError, nullptr, nullptr, false},
+        {QSerialPort::BreakConditionError, nullptr, nullptr, false},
+        {QSerialPort::WriteError, nullptr, nullptr, false},
+        {QSerialPort::TimeoutError, nullptr, nullptr, false},
+        {QSerialPort::UnknownError, nullptr, nullptr, false},
+        {QSerialPort::NotOpenError, nullptr, nullptr, true},
+        {QSerialPort::DeviceNotFoundError, "Permission Error", "Cannot open COM port.", true},
+        {QSerialPort::PermissionError, "Permission Error", "Cannot open COM port.", true},
+        {QSerialPort::OpenError, "Permission Error", "Cannot open COM port.", true},
+        {QSerialPort::ReadError, "Permission Error", "Device disconnected.", true},
+        {QSerialPort::ResourceError, "Resource Error", "Device disconnected.", true},
+        {QSerialPort::UnsupportedOperationError, "Unsupported Operation Error", nullptr, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(int(c.error));
+        if (!connected()) {
+            openSim(false);
+            ASSERT_TRUE(connected()) << boxes.summary().toStdString();
+        }
+        boxes.clear();
+        watcher.seen.clear();
+        ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "handleError", Qt::DirectConnection,
+                                              Q_ARG(QSerialPort::SerialPortError, c.error)));
+        QTest::qWait(30);
+        if (c.title) {
+            ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
+            EXPECT_EQ(boxes.at(0).title, c.title);
+            if (c.text)
+                EXPECT_EQ(boxes.at(0).text, c.text);
+            // The port is gone before the box goes up.
+            EXPECT_EQ(watcher.seen.join(", ").toStdString(), "Disconnected");
+        } else {
+            EXPECT_EQ(boxes.count(), 0) << boxes.summary().toStdString();
+        }
+        EXPECT_EQ(connected(), !c.closes);
+        EXPECT_EQ(w<QTabWidget>("tabWidget")->isEnabled(), !c.closes);
+    }
+    EXPECT_EQ(logWindow()->toPlainText().count("SerialPort Class Unknown Error\n"), 1)
+        << logWindow()->toPlainText().toStdString();
 }
 
 TEST_F(MainWindowActiveTest, ClosingTheWindowWhilePeriodicSendingRunsStopsEveryThread)

@@ -15,9 +15,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QEvent>
+#include <QFile>
 #include <QLCDNumber>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -27,8 +30,42 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+
+// Notes what `state` says at the moment each message box appears.
+class BoxShowWatcher : public QObject {
+public:
+    explicit BoxShowWatcher(std::function<QString()> state)
+        : state(std::move(state))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~BoxShowWatcher() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<QMessageBox *>(object))
+            seen << state();
+        return false;
+    }
+    QStringList seen;
+
+private:
+    std::function<QString()> state;
+};
+
+// How many descriptors of this process are open on `path`.
+inline int descriptorsOn(const std::string &path)
+{
+    int count = 0;
+    const QDir fds("/proc/self/fd");
+    for (const QString &fd : fds.entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files | QDir::Dirs))
+        if (QFile::symLinkTarget(fds.filePath(fd)) == QString::fromStdString(path))
+            ++count;
+    return count;
+}
 
 class MainWindowFixture : public ::testing::Test {
 protected:

@@ -193,6 +193,17 @@ TEST_F(MainWindowFrameTest, HiddenChords)
     EXPECT_EQ(rxCount(), 0);
 }
 
+TEST_F(MainWindowFrameTest, AnAutoConnectSearchThatFoundNothingSaysSo)
+{
+    ASSERT_TRUE(QMetaObject::invokeMethod(window.get(), "autoConnectDone", Q_ARG(int, 0)));
+    ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
+    EXPECT_EQ(boxes.at(0).title, "Error");
+    EXPECT_EQ(boxes.at(0).text, "A CAN device cannot be found.");
+    EXPECT_EQ(connectionText(), "Disconnected");
+    EXPECT_FALSE(w<QTabWidget>("tabWidget")->isEnabled());
+    EXPECT_TRUE(w<QAction>("actionConnect")->isEnabled());
+}
+
 TEST_F(MainWindowFrameTest, DiagnosticLinesGoToTheLogWindow)
 {
     LogWindow *log = logWindow();

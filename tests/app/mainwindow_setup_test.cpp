@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -111,21 +113,32 @@ TEST_F(MainWindowSetupTest, ReadsEditsAndWritesBackTheConfiguration)
 TEST_F(MainWindowSetupTest, AWriteWithoutOkStopsThereAndSaysSo)
 {
     connectSetup();
-    sim->clearRecords();
-    // The reply to the line after "WS" never comes.
-    sim->setLineObserver([this](const sim::ConverterEvent &e) {
-        if (e.line.rfind("WS", 0) == 0)
-            sim->dropReplies(1);
-    });
+    // What the converter does to the line after "WS": nothing comes back, or
+    // something that is not "OK".
+    const std::pair<const char *, std::function<void()>> cases[] = {
+        {"no reply", [this] { sim->dropReplies(1); }},
+        {"a reply without OK", [this] { sim->setGarbage(true); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.first);
+        boxes.clear();
+        sim->clearRecords();
+        sim->setLineObserver([act = c.second](const sim::ConverterEvent &e) {
+            if (e.line.rfind("WS", 0) == 0)
+                act();
+        });
 
-    w<QPushButton>("ApplyPushButton")->click();
+        w<QPushButton>("ApplyPushButton")->click();
 
-    ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
-    EXPECT_EQ(boxes.at(0).title, "Error");
-    EXPECT_EQ(boxes.at(0).text, "An error occurred while saving configuration.");
-    QTest::qWait(200);
-    EXPECT_EQ(sim->lines(), (std::vector<std::string>{"WSN8N1115200", "WCB,250,01ABCDEF,1FFFFFFF,1"}));
-    EXPECT_EQ(sim->savedConfig().headers, (std::array<char, 4>{{'a', 'b', 'c', 'd'}}));
+        ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
+        EXPECT_EQ(boxes.at(0).title, "Error");
+        EXPECT_EQ(boxes.at(0).text, "An error occurred while saving configuration.");
+        QTest::qWait(200);
+        EXPECT_EQ(sim->lines(), (std::vector<std::string>{"WSN8N1115200", "WCB,250,01ABCDEF,1FFFFFFF,1"}));
+        EXPECT_EQ(sim->savedConfig().headers, (std::array<char, 4>{{'a', 'b', 'c', 'd'}}));
+        sim->setLineObserver(nullptr);
+        sim->setGarbage(false);
+    }
 }
 
 TEST_F(MainWindowSetupTest, RefusedHeaderLettersWriteNothing)
@@ -205,10 +218,14 @@ TEST_F(MainWindowSetupTest, AConverterInActiveModeIsNotTakenForSetup)
 {
     startSim(sim::ConverterMode::Active);
     makeWindow();
+    const int idle = descriptorsOn(sim->portPath());
+    BoxShowWatcher watcher([this] { return QString::number(descriptorsOn(sim->portPath())); });
     openSim(true);
     ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
     EXPECT_EQ(boxes.at(0).title, " ");
     EXPECT_EQ(boxes.at(0).text, "The device can not be detected.");
+    // The port is closed before the box goes up.
+    EXPECT_EQ(watcher.seen.join(", ").toStdString(), std::to_string(idle));
     EXPECT_EQ(connectionText(), "Disconnected");
     EXPECT_FALSE(w<QTabWidget>("tabWidget")->isEnabled());
 }
