@@ -13,6 +13,9 @@ constexpr int kMaxLines = 20000;
 LogWindow::LogWindow(QWidget *parent) : QPlainTextEdit(parent)
 {
     setWindowTitle(tr("Vantrel log"));
+    // A window beside the main one, not a main window: left open, it must
+    // not keep the program running once the main window has closed.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setReadOnly(true);
     setMaximumBlockCount(kMaxLines);
     QFont font("Monospace");

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include <thread>
@@ -202,6 +203,20 @@ TEST_F(MainWindowFrameTest, AnAutoConnectSearchThatFoundNothingSaysSo)
     EXPECT_EQ(connectionText(), "Disconnected");
     EXPECT_FALSE(w<QTabWidget>("tabWidget")->isEnabled());
     EXPECT_TRUE(w<QAction>("actionConnect")->isEnabled());
+}
+
+TEST_F(MainWindowFrameTest, AShownLogWindowDoesNotKeepTheProgramRunning)
+{
+    chord(Qt::Key_G);
+    ASSERT_TRUE(logWindow()->isVisible());
+    // As the program runs: in the application's loop, the main window
+    // closes. The loop ends (0), or the guard ends it (2).
+    QTimer::singleShot(0, window.get(), [this] { window->close(); });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+    guard.start(kWaitMs);
+    EXPECT_EQ(QApplication::exec(), 0);
 }
 
 TEST_F(MainWindowFrameTest, DiagnosticLinesGoToTheLogWindow)
