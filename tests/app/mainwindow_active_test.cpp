@@ -119,6 +119,27 @@ TEST_F(MainWindowActiveTest, PeriodicSendingRepeatsUntilStopped)
     EXPECT_EQ(txCount(), int(frames));
 }
 
+TEST_F(MainWindowActiveTest, DisconnectingStopsPeriodicSending)
+{
+    connectActive();
+    setFrame(0, "456", 0);
+    w<QCheckBox>("AutoCheck")->setChecked(true);
+    w<QPushButton>("Send_Ctrl")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim->frameCount() >= 2; }, kWaitMs));
+
+    w<QAction>("actionDisconnect")->trigger();
+    EXPECT_EQ(w<QPushButton>("Send_Ctrl")->text(), "Send");
+    QTest::qWait(300); // a tick already on its way finds no port
+
+    const std::size_t frames = sim->frameCount();
+    openSim(false);
+    ASSERT_TRUE(connected());
+    EXPECT_TRUE(w<QCheckBox>("AutoCheck")->isEnabled());
+    EXPECT_TRUE(w<QLineEdit>("ID_Ctrl")->isEnabled());
+    QTest::qWait(700);
+    EXPECT_EQ(sim->frameCount(), frames);
+}
+
 TEST_F(MainWindowActiveTest, ReceivedLinesAreCountedAndShown)
 {
     connectActive();
