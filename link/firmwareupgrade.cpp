@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 std::atomic<std::int64_t> fwProgress{0};
 std::atomic<std::uint64_t> programMax{0};
@@ -109,6 +110,7 @@ bool SerialPortThread::setUpgradeTarget(const char* portName, const char* filePa
         problem = kPortNameTooLong;
     else if (strnlen(filePath, sizeof upgradeFilePath) >= sizeof upgradeFilePath)
         problem = kFilePathTooLong;
+    std::lock_guard<std::mutex> lock(upgradeTextMutex);
     if (problem) {
         // A cut name would open another port, a cut path another file:
         // keep neither.
@@ -125,6 +127,7 @@ bool SerialPortThread::setUpgradeTarget(const char* portName, const char* filePa
 
 QString SerialPortThread::lastMessage() const
 {
+    std::lock_guard<std::mutex> lock(upgradeTextMutex);
     if (messageBuffer[0] == '\0')
         return QString();
     return QString::fromLocal8Bit(messageBuffer, static_cast<int>(strnlen(messageBuffer, sizeof messageBuffer)));
@@ -137,6 +140,7 @@ bool SerialPortThread::upgradeRunning() const
 
 void SerialPortThread::setMessage(const char* format, int status)
 {
+    std::lock_guard<std::mutex> lock(upgradeTextMutex);
     std::snprintf(messageBuffer, sizeof messageBuffer, format, status);
 }
 
@@ -159,18 +163,32 @@ void SerialPortThread::Thread_FirmwareUpgrade()
     const UpgradeApi* installed = installedApi.load();
     const UpgradeApi& qz = installed ? *installed : cortexUpgradeApi();
 
-    if (const char* problem = upgradeTargetProblem.load()) {
-        std::snprintf(messageBuffer, sizeof messageBuffer, "%s", problem);
+    // The upgrade works on its own copy of the target.
+    const char* problem = nullptr;
+    std::string portName;
+    std::string filePath;
+    {
+        std::lock_guard<std::mutex> lock(upgradeTextMutex);
+        problem = upgradeTargetProblem.load();
+        if (problem) {
+            std::snprintf(messageBuffer, sizeof messageBuffer, "%s", problem);
+        } else {
+            portName = upgradePortName;
+            filePath = upgradeFilePath;
+        }
+    }
+    if (problem) {
         endUpgrade(kUpgradeFailed);
         return;
     }
+    const char* const hexFile = filePath.c_str();
 
     upgradeBusy.store(1);
     qz.setDefaultTimeouts();
     qz.selectDebugMode(1, kUpgradeLogPath);
     fwProgress.store(0);
 
-    const ConnectOptions options = upgradeConnectOptions(upgradePortName);
+    const ConnectOptions options = upgradeConnectOptions(portName.c_str());
     int status = statusOf(qz.connect(&options, QZ_CONNECT_OPTIONS_SIZE));
     if (status != QZ_STATUS_SUCCESS) {
         // Nothing is open after a failed connect: no disconnect.
@@ -181,17 +199,17 @@ void SerialPortThread::Thread_FirmwareUpgrade()
 
     const char* failure = nullptr;
     // Mode -2: the sectors the file's data touches.
-    status = statusOf(qz.erase(-2, 0, 1, eraseProgressCallback, 0, upgradeFilePath));
+    status = statusOf(qz.erase(-2, 0, 1, eraseProgressCallback, 0, hexFile));
     if (status != QZ_STATUS_SUCCESS) {
         failure = "erase error(error code:%d)\n";
     } else {
-        status = statusOf(qz.program(upgradeFilePath, 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0,
+        status = statusOf(qz.program(hexFile, 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0,
                                      programProgressCallback, 0));
         if (status != QZ_STATUS_SUCCESS)
             failure = "File error or program error(error code:%d)\n";
     }
     if (!failure) {
-        status = statusOf(qz.verify(upgradeFilePath, 1, verifyProgressCallback, 0));
+        status = statusOf(qz.verify(hexFile, 1, verifyProgressCallback, 0));
         if (status != QZ_STATUS_SUCCESS)
             failure = "Verify error(error code:%d)\n";
     }

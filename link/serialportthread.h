@@ -123,6 +123,9 @@ private:
     char upgradePortName[50] = {};
     char upgradeFilePath[102400] = {};
     std::atomic<const char*> upgradeTargetProblem{nullptr};
+    // The GUI thread writes the target and reads the message, the event-loop
+    // thread reads the target and writes the message: both under this lock.
+    mutable std::mutex upgradeTextMutex;
     std::atomic<uint8_t> upgradeBusy{0};
     // Held while the busy flag is tested and a progress value emitted, and
     // while it is cleared and the final code emitted, so that no progress
