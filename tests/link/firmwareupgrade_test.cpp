@@ -345,6 +345,22 @@ TEST_F(Upgrade, TargetThatDoesNotFitIsRefusedAndTheUpgradeEndsAtOnce)
     EXPECT_EQ(codes[0].code, 100);
 }
 
+TEST_F(Upgrade, TargetGivenWhileAnUpgradeRunsIsKeptForTheNextOne)
+{
+    // Erased for one file, programmed from another would leave a broken part.
+    lib.during["qz_erase"] = [this](ProgressCallback) {
+        EXPECT_TRUE(worker->setUpgradeTarget("/dev/ttyS9", "/tmp/other.hex"));
+    };
+    upgrade();
+    EXPECT_EQ(lib.calls, fullSequence());
+    lib.during.clear();
+    lib.calls.clear();
+    worker->Thread_FirmwareUpgrade();
+    ASSERT_EQ(lib.calls.size(), fullSequence().size());
+    EXPECT_EQ(lib.calls[3], "qz_erase(-2, 0, 1, erase, 0, /tmp/other.hex)");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&lib.connectRecord[8])), "/dev/ttyS9");
+}
+
 // ---- progress arithmetic ----------------------------------------------------------
 
 TEST_F(Upgrade, VerifyProgressMapsChunksOnto50To98AndBeyondOnLargerParts)
