@@ -43,7 +43,7 @@ std::atomic<int> shownProgress{-1};
 void holdUntilShown()
 {
     const int value = static_cast<int>(fwProgress.load());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     while (shownProgress.load() != value && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
@@ -272,10 +272,11 @@ protected:
         return path;
     }
 
-    // Waits for the upgrade's box (success or failure).
+    // Waits for the upgrade's box (success or failure). A whole upgrade with
+    // its held stages takes several seconds: a wide hang guard of its own.
     bool waitForFinalBox(int before)
     {
-        return QTest::qWaitFor([&] { return boxes.count() > before; }, kWaitMs);
+        return QTest::qWaitFor([&] { return boxes.count() > before; }, 60000);
     }
 
     int fuCount() const
