@@ -2,6 +2,7 @@
 
 #include "isp/core/session.h"
 #include "isp/core/version.h"
+#include "platform/logfile.h"
 #include "platform/sysinfo.h"
 #include "platform/tempfile.h"
 
@@ -82,7 +83,7 @@ void write_line(const std::string& line)
     std::lock_guard<std::mutex> lock(g_logMutex);
     std::FILE* f = nullptr;
     for (int i = 0; i < kOpenTries && !f; ++i)
-        f = std::fopen(file.c_str(), "a+b");
+        f = platform::openLogForAppend(file);
     if (!f)
         return;
     std::fseek(f, 0, SEEK_END);

@@ -237,8 +237,9 @@ TEST_F(MainWindowActiveTest, EachPortErrorIsHandledByItsKind)
         if (c.title) {
             ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
             EXPECT_EQ(boxes.at(0).title, c.title);
-            if (c.text)
+            if (c.text) {
                 EXPECT_EQ(boxes.at(0).text, c.text);
+            }
             // The port is gone before the box goes up.
             EXPECT_EQ(watcher.seen.join(", ").toStdString(), "Disconnected");
         } else {
