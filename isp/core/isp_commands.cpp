@@ -25,37 +25,37 @@ constexpr unsigned kUnlockCode = 23130;
 // this long only.
 constexpr int kExtraIdWordWaitMs = 300;
 
-struct BankSuffix {
-    char text[16];
-};
-
-BankSuffix bank_suffix()
-{
-    BankSuffix s{};
-    if (commands_take_bank())
-        std::snprintf(s.text, sizeof s.text, " %u", static_cast<unsigned>(session().flashBank));
-    return s;
-}
-
-// Sends a command whose only reply is a return code; maps it.
-int simple_command(const char* format, ...) __attribute__((format(printf, 1, 2)));
-int simple_command(const char* format, ...)
+// Sends a command and reads its return-code line; see command_reply.
+int command_reply_v(char* reply, std::size_t capacity, const char* format, std::va_list args)
 {
     char echo[kReplyLineSize];
-    std::va_list args;
-    va_start(args, format);
-    const int sent = send_command_v(echo, sizeof echo, format, args);
-    va_end(args);
-    if (!sent) {
+    if (!send_command_v(echo, sizeof echo, format, args)) {
         abort_command();
         return -2;
     }
-    char reply[kReplyLineSize];
-    if (!read_response_line(reply, sizeof reply)) {
+    if (!read_response_line(reply, capacity)) {
         abort_command();
         return -18;
     }
-    return return_code_result(reply);
+    return 1;
+}
+
+// For the commands whose callers take code read protection as a plain
+// failure: 1, -2, or -18 for anything else.
+int without_protection(int r)
+{
+    return r == 1 ? 1 : (r == -2 ? -2 : -18);
+}
+
+// Sends "G"; false (after abort_command) when it could not be sent.
+bool send_go(std::uint32_t address, bool thumb)
+{
+    char echo[kReplyLineSize];
+    if (send_command(echo, sizeof echo, "G %lu %c%s", static_cast<unsigned long>(address), thumb ? 'T' : 'A',
+                     bank_suffix().text))
+        return true;
+    abort_command();
+    return false;
 }
 
 // Reads `count` more lines after a "0" reply; -18 (after abort_command)
@@ -103,22 +103,31 @@ int return_code_result(const char* reply)
     return -18;
 }
 
+BankSuffix bank_suffix()
+{
+    BankSuffix s{};
+    if (commands_take_bank())
+        std::snprintf(s.text, sizeof s.text, " %u", static_cast<unsigned>(session().flashBank));
+    return s;
+}
+
 int command_reply(char* reply, std::size_t capacity, const char* format, ...)
 {
-    char echo[kReplyLineSize];
     std::va_list args;
     va_start(args, format);
-    const int sent = send_command_v(echo, sizeof echo, format, args);
+    const int r = command_reply_v(reply, capacity, format, args);
     va_end(args);
-    if (!sent) {
-        abort_command();
-        return -2;
-    }
-    if (!read_response_line(reply, capacity)) {
-        abort_command();
-        return -18;
-    }
-    return 1;
+    return r;
+}
+
+int simple_command(const char* format, ...)
+{
+    char reply[kReplyLineSize];
+    std::va_list args;
+    va_start(args, format);
+    const int r = command_reply_v(reply, sizeof reply, format, args);
+    va_end(args);
+    return r == 1 ? return_code_result(reply) : r;
 }
 
 int last_bank_sector()
@@ -141,16 +150,14 @@ int last_bank_sector()
 
 int unlock_device()
 {
-    const int r = simple_command("U %u", kUnlockCode);
-    return r == 1 ? 1 : (r == -2 ? -2 : -18);
+    return without_protection(simple_command("U %u", kUnlockCode));
 }
 
 int activate_bank(int bank)
 {
     if (bank < 0 || bank > 9)
         return -18;
-    const int r = simple_command("S %d", bank);
-    return r == 1 ? 1 : (r == -2 ? -2 : -18);
+    return without_protection(simple_command("S %d", bank));
 }
 
 int prepare_bank()
@@ -246,12 +253,8 @@ int go_command(std::uint32_t address, bool thumb)
     int r = unlock_device();
     if (r != 1)
         return r;
-    char echo[kReplyLineSize];
-    if (!send_command(echo, sizeof echo, "G %lu %c%s", static_cast<unsigned long>(address),
-                      thumb ? 'T' : 'A', bank_suffix().text)) {
-        abort_command();
+    if (!send_go(address, thumb))
         return -2;
-    }
     // The routine or program runs now; whatever the boot ROM still says is dropped.
     sleep_ms(100);
     purge_port(0);
@@ -267,12 +270,8 @@ int go_for_reset(std::uint32_t address, bool thumb)
         if (run_vector_map(0) != 1)
             return -18;
     }
-    char echo[kReplyLineSize];
-    if (!send_command(echo, sizeof echo, "G %lu %c%s", static_cast<unsigned long>(address),
-                      thumb ? 'T' : 'A', bank_suffix().text)) {
-        abort_command();
+    if (!send_go(address, thumb))
         return -2;
-    }
     // The reply may be cut short by the program starting; it decides nothing.
     char reply[kReplyLineSize];
     read_response_line(reply, sizeof reply);
@@ -283,11 +282,7 @@ int go_for_reset(std::uint32_t address, bool thumb)
 
 int read_part_id(char* text, std::size_t capacity)
 {
-    char reply[kReplyLineSize];
-    int r = command_reply(reply, sizeof reply, "J");
-    if (r != 1)
-        return r;
-    r = return_code_result(reply);
+    int r = simple_command("J");
     if (r != 1)
         return r;
     char id[kReplyLineSize];
@@ -316,11 +311,7 @@ int read_part_id(char* text, std::size_t capacity)
 
 int read_boot_code_version(char* text, std::size_t capacity)
 {
-    char reply[kReplyLineSize];
-    int r = command_reply(reply, sizeof reply, "K");
-    if (r != 1)
-        return r;
-    r = return_code_result(reply);
+    int r = simple_command("K");
     if (r != 1)
         return r;
     char a[kReplyLineSize];
@@ -336,11 +327,7 @@ int read_boot_code_version(char* text, std::size_t capacity)
 
 int read_serial_number(char* text, std::size_t capacity)
 {
-    char reply[kReplyLineSize];
-    int r = command_reply(reply, sizeof reply, "N");
-    if (r != 1)
-        return r;
-    r = return_code_result(reply);
+    int r = simple_command("N");
     if (r != 1)
         return r;
     char words[4][kReplyLineSize];
@@ -356,8 +343,7 @@ int read_serial_number(char* text, std::size_t capacity)
 
 int binary_mode_on()
 {
-    const int r = simple_command("A 0");
-    return r == 1 ? 1 : (r == -2 ? -2 : -18);
+    return without_protection(simple_command("A 0"));
 }
 
 int binary_mode_off()

@@ -36,6 +36,11 @@ int binary_mode_off();
 int command_reply(char* reply, std::size_t capacity, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// command_reply for a command whose reply is only a return code (or whose
+// further lines the caller reads itself): -2 / -18 as there, else
+// return_code_result of the reply.
+int simple_command(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // The engine code for a return-code reply: "0" gives 1, "19" (code read
 // protection) -21, anything else -18.
 int return_code_result(const char* reply);
@@ -46,5 +51,12 @@ int last_bank_sector();
 
 // True when the commands carry the bank number (parts with two or more banks).
 bool commands_take_bank();
+
+// What the commands that take a bank append: " <bank>" when
+// commands_take_bank(), else nothing.
+struct BankSuffix {
+    char text[16];
+};
+BankSuffix bank_suffix();
 
 } // namespace qz
