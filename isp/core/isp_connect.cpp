@@ -7,6 +7,7 @@
 
 #include "isp/core/debuglog.h"
 #include "isp/core/devicetable.h"
+#include "isp/core/isp_commands.h"
 #include "isp/core/selecteddevice.h"
 #include "isp/core/serialport.h"
 #include "isp/core/session.h"
@@ -220,16 +221,10 @@ int switch_baudrate(double oscillator_mhz, long connect_baud, long user_max_baud
     if (rate == 0)
         return 1;
     purge_port(0);
-    char echo[kReplyLineSize];
-    if (!send_command(echo, sizeof echo, "B %ld 1", rate)) {
-        abort_command();
-        return -2;
-    }
     char reply[kReplyLineSize];
-    if (!read_response_line(reply, sizeof reply)) {
-        abort_command();
-        return -18;
-    }
+    const int sent = command_reply(reply, sizeof reply, "B %ld 1", rate);
+    if (sent != 1)
+        return sent;
     if (response_code(reply) != reply_return_code(0))
         return -18;
     if (!set_baudrate(rate))

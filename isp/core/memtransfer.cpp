@@ -1,7 +1,6 @@
 #include "isp/core/memtransfer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -12,7 +11,6 @@
 #include "isp/core/devicetable.h"
 #include "isp/core/selecteddevice.h"
 #include "isp/core/serialport.h"
-#include "isp/core/session.h"
 #include "isp/core/isp_commands.h"
 #include "isp/core/isp_line.h"
 #include "isp/core/isp_reply.h"
@@ -62,14 +60,10 @@ int send_uu_chunk(const std::uint8_t* data, std::size_t count)
 
 int write_chunk_uu(std::uint32_t target, const std::uint8_t* data, std::size_t count, int& resends)
 {
+    int r = simple_command("W %lu %lu", static_cast<unsigned long>(target), static_cast<unsigned long>(count));
+    if (r != 1)
+        return r;
     char reply[kReplyLineSize];
-    int r = command_reply(reply, sizeof reply, "W %lu %lu", static_cast<unsigned long>(target),
-                          static_cast<unsigned long>(count));
-    if (r != 1)
-        return r;
-    r = return_code_result(reply);
-    if (r != 1)
-        return r;
     for (;;) {
         r = send_uu_chunk(data, count);
         if (r != 1)
@@ -124,17 +118,9 @@ int copy_to_flash(std::uint32_t flash_address, std::size_t count)
 {
     // The copy's own reply tells whether the prepare took.
     prepare_bank();
-    char suffix[16] = "";
-    if (commands_take_bank())
-        std::snprintf(suffix, sizeof suffix, " %u", static_cast<unsigned>(session().flashBank));
-    char reply[kReplyLineSize];
-    const int r = command_reply(reply, sizeof reply, "C %lu %lu %lu%s",
-                                static_cast<unsigned long>(flash_address),
-                                static_cast<unsigned long>(ram_buffer_address()),
-                                static_cast<unsigned long>(count), suffix);
-    if (r != 1)
-        return r;
-    return return_code_result(reply);
+    return simple_command("C %lu %lu %lu%s", static_cast<unsigned long>(flash_address),
+                          static_cast<unsigned long>(ram_buffer_address()), static_cast<unsigned long>(count),
+                          bank_suffix().text);
 }
 
 bool in_boot_rom_ram(std::uint32_t address)
@@ -255,12 +241,7 @@ int read_memory(std::uint32_t first, std::uint32_t last, std::uint8_t* destinati
     std::uint64_t remaining = total;
     while (remaining > 0 && result == 1) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kRamChunk, remaining));
-        char reply[kReplyLineSize];
-        result = command_reply(reply, sizeof reply, "R %lu %lu", static_cast<unsigned long>(address),
-                               static_cast<unsigned long>(n));
-        if (result != 1)
-            break;
-        result = return_code_result(reply);
+        result = simple_command("R %lu %lu", static_cast<unsigned long>(address), static_cast<unsigned long>(n));
         if (result != 1)
             break;
         if (d.binary_transfer) {
