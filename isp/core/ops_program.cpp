@@ -257,18 +257,7 @@ void Engine::adjust_sector_checksums()
 
 IspResult* Engine::report_write_failure(int r)
 {
-    switch (r) {
-    case -2:
-        return set_result(kErrCommunicate, "(transmit/receive)");
-    case kEngineProtected:
-    case kEnginePassword:
-    case kEngineI2c:
-        return report_engine_failure(r, "programming hex record");
-    case -18:
-        return set_result(kErrOperationFailed, "(programming - failed to send data to the device)");
-    default:
-        return set_result(r);
-    }
+    return report_step_failure(r, "programming hex record", "(programming - failed to send data to the device)");
 }
 
 IspResult* Engine::write_flash()

@@ -32,18 +32,7 @@ IspResult* crp_level(int level, const char* log_line, const char* text)
 
 IspResult* report_crp_write_failure(int r)
 {
-    switch (r) {
-    case -2:
-        return set_result(kErrCommunicate, "(transmit/receive)");
-    case -18:
-        return set_result(kErrOperationFailed, "(programming crp - failed to send data to the device)");
-    case kEngineProtected:
-    case kEnginePassword:
-    case kEngineI2c:
-        return report_engine_failure(r, "programming crp");
-    default:
-        return set_result(r);
-    }
+    return report_step_failure(r, "programming crp", "(programming crp - failed to send data to the device)");
 }
 
 } // namespace

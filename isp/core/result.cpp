@@ -128,4 +128,11 @@ IspResult* report_engine_failure(int engineCode, const char* words)
     }
 }
 
+IspResult* report_step_failure(int engineCode, const char* words, const char* failedDetail)
+{
+    if (engineCode == kEngineOperationFailed)
+        return set_result(kErrOperationFailed, failedDetail);
+    return report_engine_failure(engineCode, words);
+}
+
 }  // namespace qz

@@ -36,6 +36,10 @@ void set_result_be(int offset, uint32_t value, int bytes);
 //   every other code -> set_result(code) without detail.
 IspResult* report_engine_failure(int engineCode, const char* words);
 
+// report_engine_failure for a step that names its own plain failure: -18
+// gets `failedDetail` as its whole detail, every other code is mapped as there.
+IspResult* report_step_failure(int engineCode, const char* words, const char* failedDetail);
+
 // The reason text for -24, -22 or -21 (with its leading " - "), else null.
 const char* engine_reason(int engineCode);
 

@@ -152,6 +152,22 @@ TEST_F(ResultTest, EngineCodesMapByConvention)
     EXPECT_EQ(engine_reason(-18), nullptr);
 }
 
+TEST_F(ResultTest, StepFailureNamesItsOwnPlainFailureAndMapsTheRestByConvention)
+{
+    const EngineCase cases[] = {
+        {-18, -18, "Operation Failed. (writing - no reply)"},
+        {-21, -18, "Operation Failed. (writing block - security violation in device)"},
+        {-24, -18, "Operation Failed. (writing block - please unlock the device by supplying a password)"},
+        {-2, -2, "Unable to communicate. (transmit/receive)"},
+        {-19, -19, "Failed to allocate memory."},
+    };
+    for (const EngineCase& c : cases) {
+        IspResult* r = report_step_failure(c.engineCode, "writing block", "(writing - no reply)");
+        EXPECT_EQ(r->status, c.status) << c.engineCode;
+        EXPECT_STREQ(r->text, c.text) << c.engineCode;
+    }
+}
+
 void expectDefaults(const SessionRecord& s)
 {
     EXPECT_EQ(s.autobaudReadTimeoutMs, 50);
