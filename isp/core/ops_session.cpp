@@ -37,6 +37,21 @@ IspResult* text_success(const char* text)
     return set_success();
 }
 
+// A boot ROM query whose answer is the result's text ("<unknown>" while
+// none came).
+template <std::size_t Capacity>
+IspResult* text_query(int (*query)(char*, std::size_t), const char* words)
+{
+    std::snprintf(isp_result()->text, sizeof isp_result()->text, "%s", "<unknown>");
+    if (!require_port())
+        return isp_result();
+    char text[Capacity] = {};
+    const int r = query(text, sizeof text);
+    if (r != 1)
+        return report_engine_failure(r, words);
+    return text_success(text);
+}
+
 } // namespace
 
 IspResult* op_connect(const ConnectOptions* options, int size)
@@ -160,26 +175,12 @@ IspResult* op_read_signature()
 
 IspResult* op_bootloader_version()
 {
-    std::snprintf(isp_result()->text, sizeof isp_result()->text, "%s", "<unknown>");
-    if (!require_port())
-        return isp_result();
-    char text[2 * kReplyLineSize + 2] = {};
-    const int r = read_boot_code_version(text, sizeof text);
-    if (r != 1)
-        return report_engine_failure(r, "bootloader version");
-    return text_success(text);
+    return text_query<2 * kReplyLineSize + 2>(read_boot_code_version, "bootloader version");
 }
 
 IspResult* op_serial_number()
 {
-    std::snprintf(isp_result()->text, sizeof isp_result()->text, "%s", "<unknown>");
-    if (!require_port())
-        return isp_result();
-    char text[4 * kReplyLineSize + 4] = {};
-    const int r = read_serial_number(text, sizeof text);
-    if (r != 1)
-        return report_engine_failure(r, "serial number");
-    return text_success(text);
+    return text_query<4 * kReplyLineSize + 4>(read_serial_number, "serial number");
 }
 
 IspResult* op_activate_flash_bank(int bank)

@@ -246,6 +246,17 @@ std::int32_t sane_total(std::int32_t ms)
     return ms < 0 && ms != kWaitWithoutLimit ? 0 : ms;
 }
 
+// Sets both totals to `ms`, logging which of the two it was.
+int use_timeouts(std::int32_t ms, const char* failed_line, const char* set_line)
+{
+    if (!set_comm_timeouts(ms, ms)) {
+        debug_log(kLogDebug, failed_line);
+        return 0;
+    }
+    debug_log(kLogDebug, set_line);
+    return 1;
+}
+
 } // namespace
 
 void set_short_timeout(std::int64_t ms)
@@ -292,24 +303,12 @@ void get_comm_timeouts(std::int32_t* read_ms, std::int32_t* write_ms)
 
 int use_short_timeouts()
 {
-    const SessionRecord& s = session();
-    if (!set_comm_timeouts(s.shortTimeoutMs, s.shortTimeoutMs)) {
-        debug_log(kLogDebug, "SetCommTimeouts failed (short)");
-        return 0;
-    }
-    debug_log(kLogDebug, "timeouts set to short");
-    return 1;
+    return use_timeouts(session().shortTimeoutMs, "SetCommTimeouts failed (short)", "timeouts set to short");
 }
 
 int use_long_timeouts()
 {
-    const SessionRecord& s = session();
-    if (!set_comm_timeouts(s.longTimeoutMs, s.longTimeoutMs)) {
-        debug_log(kLogDebug, "SetCommTimeouts failed (long)");
-        return 0;
-    }
-    debug_log(kLogDebug, "timeouts set to long");
-    return 1;
+    return use_timeouts(session().longTimeoutMs, "SetCommTimeouts failed (long)", "timeouts set to long");
 }
 
 } // namespace qz
