@@ -11,6 +11,25 @@
 
 #include "qz_interface.h"
 
+namespace {
+
+// What both program exports pass the same way.
+qz::ProgramRequest program_request(const char* hex_file, int checksum_adjust, int use_fill_byte, int fill_byte,
+                                   int final_flag, ProgressCallback cb, int user)
+{
+    qz::ProgramRequest r;
+    r.hex_file = hex_file;
+    r.checksum_adjust = checksum_adjust != 0;
+    r.use_fill_byte = use_fill_byte != 0;
+    r.fill_byte = static_cast<unsigned char>(fill_byte);
+    r.final_flag = final_flag;
+    r.cb = cb;
+    r.user = user;
+    return r;
+}
+
+} // namespace
+
 QZ_API const IspResult* qz_connect(const ConnectOptions* options, int size)
 {
     return qz::op_connect(options, size);
@@ -41,17 +60,10 @@ QZ_API const IspResult* qz_program(const char* hex_file, int checksum_adjust, in
                                    int, const char* jit_module, const char* jit_arguments, int jit_timeout_s,
                                    int final_flag, int, ProgressCallback cb, int user)
 {
-    qz::ProgramRequest r;
-    r.hex_file = hex_file;
-    r.checksum_adjust = checksum_adjust != 0;
-    r.use_fill_byte = use_fill_byte != 0;
-    r.fill_byte = static_cast<unsigned char>(fill_byte);
+    qz::ProgramRequest r = program_request(hex_file, checksum_adjust, use_fill_byte, fill_byte, final_flag, cb, user);
     r.jit_module = jit_module;
     r.jit_arguments = jit_arguments;
     r.jit_timeout_s = jit_timeout_s;
-    r.final_flag = final_flag;
-    r.cb = cb;
-    r.user = user;
     return qz::program_engine(r);
 }
 
@@ -59,16 +71,9 @@ QZ_API const IspResult* qz_program2(const char* hex_file, int checksum_adjust, i
                                     int, int task_count, const ProductionTask* tasks, int final_flag, int,
                                     ProgressCallback cb, int user)
 {
-    qz::ProgramRequest r;
-    r.hex_file = hex_file;
-    r.checksum_adjust = checksum_adjust != 0;
-    r.use_fill_byte = use_fill_byte != 0;
-    r.fill_byte = static_cast<unsigned char>(fill_byte);
+    qz::ProgramRequest r = program_request(hex_file, checksum_adjust, use_fill_byte, fill_byte, final_flag, cb, user);
     r.task_count = task_count;
     r.tasks = tasks;
-    r.final_flag = final_flag;
-    r.cb = cb;
-    r.user = user;
     return qz::program_engine(r);
 }
 
