@@ -225,6 +225,10 @@ private:
     int parseArgs(const std::vector<std::string>& tok, std::size_t fixed, std::size_t optional,
                   std::vector<std::uint32_t>& out) const;
     int sectorRange(const std::vector<std::uint32_t>& a, int* bank) const;
+    // P, E and I: a sector range, and the bank on two-bank parts.
+    int parseSectorArgs(const std::vector<std::string>& tok, std::vector<std::uint32_t>& a) const;
+    // parseSectorArgs, then sectorRange.
+    int sectorArgs(const std::vector<std::string>& tok, std::vector<std::uint32_t>& a, int* bank) const;
     void cmdWrite(const std::vector<std::string>& tok);
     void cmdRead(const std::vector<std::string>& tok);
     int cmdPrepare(const std::vector<std::string>& tok);

@@ -78,6 +78,17 @@ int BootRom::sectorRange(const std::vector<std::uint32_t>& a, int* bank) const
     return CMD_SUCCESS;
 }
 
+int BootRom::parseSectorArgs(const std::vector<std::string>& tok, std::vector<std::uint32_t>& a) const
+{
+    return parseArgs(tok, mem_.bankCount() > 1 ? 3 : 2, 0, a);
+}
+
+int BootRom::sectorArgs(const std::vector<std::string>& tok, std::vector<std::uint32_t>& a, int* bank) const
+{
+    const int rc = parseSectorArgs(tok, a);
+    return rc == CMD_SUCCESS ? sectorRange(a, bank) : rc;
+}
+
 void BootRom::command(const std::string& line)
 {
     if (commands_.size() < 100000)
@@ -199,11 +210,8 @@ void BootRom::cmdBaud(const std::vector<std::string>& tok)
 int BootRom::cmdPrepare(const std::vector<std::string>& tok)
 {
     std::vector<std::uint32_t> a;
-    const std::size_t args = mem_.bankCount() > 1 ? 3 : 2;
     int bank = 0;
-    int rc = parseArgs(tok, args, 0, a);
-    if (rc == CMD_SUCCESS)
-        rc = sectorRange(a, &bank);
+    const int rc = sectorArgs(tok, a, &bank);
     if (rc != CMD_SUCCESS)
         return rc;
     for (std::uint32_t s = a[0]; s <= a[1]; ++s)
@@ -214,9 +222,8 @@ int BootRom::cmdPrepare(const std::vector<std::string>& tok)
 int BootRom::cmdErase(const std::vector<std::string>& tok)
 {
     std::vector<std::uint32_t> a;
-    const std::size_t args = mem_.bankCount() > 1 ? 3 : 2;
     int bank = 0;
-    int rc = parseArgs(tok, args, 0, a);
+    int rc = parseSectorArgs(tok, a);
     if (rc != CMD_SUCCESS)
         return rc;
     if (!unlocked_)
@@ -238,11 +245,8 @@ int BootRom::cmdErase(const std::vector<std::string>& tok)
 void BootRom::cmdBlankCheck(const std::vector<std::string>& tok)
 {
     std::vector<std::uint32_t> a;
-    const std::size_t args = mem_.bankCount() > 1 ? 3 : 2;
     int bank = 0;
-    int rc = parseArgs(tok, args, 0, a);
-    if (rc == CMD_SUCCESS)
-        rc = sectorRange(a, &bank);
+    const int rc = sectorArgs(tok, a, &bank);
     if (rc != CMD_SUCCESS) {
         reply(rc);
         return;
