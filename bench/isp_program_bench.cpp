@@ -9,6 +9,7 @@
 // one after the other is printed too. QZ_BENCH_NO_PACE=1 runs the simulator
 // unpaced, which shows what the library itself costs.
 #include "qz_interface.h"
+#include "tests/isp/opsfixture.h"
 #include "tests/sim/lpc/lpc_sim.h"
 
 #include <algorithm>
@@ -23,25 +24,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::string hexText(const std::vector<std::uint8_t>& image)
-{
-    std::string out = ":020000040000FA\n";
-    char line[64];
-    for (std::size_t at = 0; at < image.size(); at += 16) {
-        unsigned sum = 16 + ((at >> 8) & 0xFF) + (at & 0xFF);
-        std::snprintf(line, sizeof line, ":10%04X00", static_cast<unsigned>(at & 0xFFFF));
-        out += line;
-        for (std::size_t i = 0; i < 16; ++i) {
-            std::snprintf(line, sizeof line, "%02X", image[at + i]);
-            out += line;
-            sum += image[at + i];
-        }
-        std::snprintf(line, sizeof line, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
-        out += line;
-    }
-    return out + ":00000001FF\n";
-}
 
 struct Span {
     double seconds = 0;
@@ -71,12 +53,8 @@ bool run(unsigned baud, const std::string& hexPath, const std::vector<std::uint8
         std::fprintf(stderr, "simulator did not start\n");
         return false;
     }
-    ConnectOptions o;
-    std::memset(&o, 0, sizeof o);
-    o.oscillator_mhz = 12.0;
-    std::snprintf(o.port_name, sizeof o.port_name, "%s", part.slavePath().c_str());
+    ConnectOptions o = opstest::vantrelOptions(part.slavePath());
     o.baud_rate = static_cast<int>(baud);
-    o.device_id = 4022;
     o.max_baud_rate = static_cast<int>(baud);
 
     qz_set_default_timeouts();
@@ -157,7 +135,8 @@ int main(int argc, char** argv)
     const int fd = ::mkstemp(path);
     if (fd < 0)
         return 1;
-    const std::string text = hexText(image);
+    // Every record written, blank ones too: the whole image goes over the wire.
+    const std::string text = opstest::hexText(image, 0, false);
     const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     ::close(fd);
     bool ok = written;

@@ -1,6 +1,6 @@
 // What the device-operation tests and the benchmark share: Intel HEX files
-// of a byte image, the connect options Vantrel passes, and reading a
-// read-out file back.
+// of a byte image, the connect options Vantrel passes, and reading a file
+// (a read-out file, the version script) back whole.
 #pragma once
 
 #include "qz_interface.h"
