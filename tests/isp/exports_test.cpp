@@ -4,6 +4,7 @@
 #include "isp/core/cortex/export_order.h"
 
 #include "qz_interface.h"
+#include "tests/isp/opsfixture.h"
 
 #include <gtest/gtest.h>
 
@@ -52,23 +53,10 @@ const std::set<std::string> kFrameExports = {
     "qz_program_eeprom",
 };
 
-std::string readFile(const char* path)
-{
-    std::string out;
-    if (FILE* f = std::fopen(path, "rb")) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-            out.append(buf, n);
-        std::fclose(f);
-    }
-    return out;
-}
-
 // The names under "global:" in the version script.
 std::set<std::string> versionScriptNames()
 {
-    std::string text = readFile(QZ_CORTEX_VERSION_SCRIPT);
+    std::string text = opstest::readFile(QZ_CORTEX_VERSION_SCRIPT);
     std::size_t from = text.find("global:");
     std::size_t to = text.find("local:");
     EXPECT_NE(from, std::string::npos);
@@ -99,6 +87,21 @@ std::string runTool(const std::string& command)
     return out;
 }
 
+// The names the library defines in its dynamic symbol table.
+std::set<std::string> definedDynamicSymbols()
+{
+    std::istringstream nm(runTool(std::string("nm -D --defined-only '") + QZ_CORTEX_LIBRARY + "'"));
+    std::set<std::string> exported;
+    std::string line;
+    while (std::getline(nm, line)) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        if (fields >> address >> type >> name)
+            exported.insert(name);
+    }
+    return exported;
+}
+
 class ExportsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { lib_ = dlopen(QZ_CORTEX_LIBRARY, RTLD_NOW | RTLD_LOCAL); }
@@ -127,15 +130,7 @@ void* ExportsTest::lib_ = nullptr;
 
 TEST_F(ExportsTest, DynamicSymbolsAreExactlyTheDefinedExports)
 {
-    std::istringstream nm(runTool(std::string("nm -D --defined-only '") + QZ_CORTEX_LIBRARY + "'"));
-    std::set<std::string> exported;
-    std::string line;
-    while (std::getline(nm, line)) {
-        std::istringstream fields(line);
-        std::string address, type, name;
-        if (fields >> address >> type >> name)
-            exported.insert(name);
-    }
+    const std::set<std::string> exported = definedDynamicSymbols();
     // Exactly what the version script lists, each defined, nothing else
     // leaking out; every one an export of the interface.
     EXPECT_EQ(exported, versionScriptNames());
@@ -147,15 +142,7 @@ TEST_F(ExportsTest, DynamicSymbolsAreExactlyTheDefinedExports)
 
 TEST_F(ExportsTest, ExportsExactlyTheSixtyOneNamesEachResolvable)
 {
-    std::istringstream nm(runTool(std::string("nm -D --defined-only '") + QZ_CORTEX_LIBRARY + "'"));
-    std::set<std::string> exported;
-    std::string line;
-    while (std::getline(nm, line)) {
-        std::istringstream fields(line);
-        std::string address, type, name;
-        if (fields >> address >> type >> name)
-            exported.insert(name);
-    }
+    const std::set<std::string> exported = definedDynamicSymbols();
     const std::set<std::string> interface(qz::kCortexExportOrder.begin(), qz::kCortexExportOrder.end());
     EXPECT_EQ(exported, interface);
     for (const char* name : qz::kCortexExportOrder)
