@@ -7,12 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "isp/core/errorcodes.h"
+
 namespace qz {
 
-// Engine codes beyond those of the error table.
-constexpr int kEnginePassword = -24;
-constexpr int kEngineI2c = -22;
-constexpr int kEngineProtected = -21;
+// Engine codes beyond those of the error table, by their short names.
+constexpr int kEnginePassword = kEnginePasswordNeeded;
+constexpr int kEngineI2c = kEngineI2cError;
+constexpr int kEngineProtected = kEngineSecurityViolation;
 
 int unlock_device();
 int activate_bank(int bank);
