@@ -26,8 +26,7 @@ protected:
     {
         ASSERT_TRUE(converter.start());
         // The ring is process-wide; forget what an earlier test left.
-        while (txRing.hasWaiting())
-            txRing.advance();
+        worker.discardTx();
         ASSERT_TRUE(openPort(115200));
     }
 
