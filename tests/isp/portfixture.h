@@ -21,6 +21,7 @@
 #include <functional>
 #include <iterator>
 #include <mutex>
+#include <poll.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -89,6 +90,14 @@ inline Events join(std::initializer_list<Events> parts)
     for (const Events& p : parts)
         out.insert(out.end(), p.begin(), p.end());
     return out;
+}
+
+// Waits until bytes the far end wrote have reached the port (a pty passes
+// them on asynchronously), without taking them.
+inline bool portReadable()
+{
+    pollfd p{qz::get_port_handle(), POLLIN, 0};
+    return ::poll(&p, 1, 5000) == 1;
 }
 
 class PortFixture : public ::testing::Test {
