@@ -6,6 +6,7 @@
 #include "link/firmwareupgrade.h"
 #include "link/serialportthread.h"
 #include "tests/isp/opsfixture.h"
+#include "tests/link/open_line.h"
 #include "tests/sim/converter/converter_bootrom.h"
 #include "tests/sim/converter/converter_sim.h"
 
@@ -88,16 +89,7 @@ protected:
         fs::remove_all(dir);
     }
 
-    bool openPort()
-    {
-        worker->port.setPortName(QString::fromStdString(converter.portPath()));
-        worker->port.setBaudRate(115200);
-        worker->port.setDataBits(QSerialPort::Data8);
-        worker->port.setParity(QSerialPort::NoParity);
-        worker->port.setStopBits(QSerialPort::OneStop);
-        worker->port.setFlowControl(QSerialPort::NoFlowControl);
-        return worker->port.open(QIODevice::ReadWrite);
-    }
+    bool openPort() { return openLine(worker->port, converter.portPath(), 115200); }
 
     QByteArray firmwareVersion()
     {

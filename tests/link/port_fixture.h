@@ -4,6 +4,7 @@
 #include "link/consolelog.h"
 #include "link/serialportthread.h"
 #include "link/txring.h"
+#include "tests/link/open_line.h"
 #include "tests/sim/converter/converter_sim.h"
 
 #include <QCoreApplication>
@@ -39,13 +40,7 @@ protected:
 
     bool openPort(qint32 baud)
     {
-        worker.port.setPortName(QString::fromStdString(converter.portPath()));
-        worker.port.setBaudRate(baud);
-        worker.port.setDataBits(QSerialPort::Data8);
-        worker.port.setParity(QSerialPort::NoParity);
-        worker.port.setStopBits(QSerialPort::OneStop);
-        worker.port.setFlowControl(QSerialPort::NoFlowControl);
-        bool ok = worker.port.open(QIODevice::ReadWrite);
+        bool ok = openLine(worker.port, converter.portPath(), baud);
         if (!ok)
             ADD_FAILURE() << worker.port.errorString().toStdString();
         return ok;
