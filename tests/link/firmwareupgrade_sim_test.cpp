@@ -7,6 +7,7 @@
 #include "link/serialportthread.h"
 #include "tests/isp/opsfixture.h"
 #include "tests/link/open_line.h"
+#include "tests/link/private_tmpdir.h"
 #include "tests/sim/converter/converter_bootrom.h"
 #include "tests/sim/converter/converter_sim.h"
 
@@ -17,7 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -53,14 +53,7 @@ protected:
     {
         // The library writes its log ("C:\qztest.qzd") into the temporary
         // folder: give it one of this test's own, before any thread runs.
-        char pattern[] = "/tmp/vantrel-upgradeXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        const char* old = std::getenv("TMPDIR");
-        hadTmpdir = old != nullptr;
-        if (old)
-            oldTmpdir = old;
-        setenv("TMPDIR", dir.c_str(), 1);
+        ASSERT_TRUE(tmpdir.enter("/tmp/vantrel-upgradeXXXXXX"));
 
         ASSERT_TRUE(converter.start());
         worker = std::make_unique<SerialPortThread>();
@@ -82,11 +75,7 @@ protected:
         worker.reset();
         bootRom.reset();
         converter.stop();
-        if (hadTmpdir)
-            setenv("TMPDIR", oldTmpdir.c_str(), 1);
-        else
-            unsetenv("TMPDIR");
-        fs::remove_all(dir);
+        tmpdir.leave();
     }
 
     bool openPort() { return openLine(worker->port, converter.portPath(), 115200); }
@@ -101,7 +90,7 @@ protected:
 
     std::string hexFile(const std::vector<std::uint8_t>& image, const std::string& name)
     {
-        const std::string path = dir + "/" + name;
+        const std::string path = tmpdir.path() + "/" + name;
         opstest::writeFile(path, opstest::hexText(image));
         return path;
     }
@@ -151,9 +140,7 @@ protected:
                                               [](int v) { return v == 100 || v == 1000; }));
     }
 
-    std::string dir;
-    std::string oldTmpdir;
-    bool hadTmpdir = false;
+    PrivateTmpdir tmpdir;
     sim::ConverterSim converter;
     std::unique_ptr<sim::ConverterBootRom> bootRom = std::make_unique<sim::ConverterBootRom>(converter);
     QObject receiver;
@@ -182,14 +169,14 @@ TEST_F(UpgradeEndToEnd, ConverterRunsTheNewFirmwareAndAnswersItsVersion)
     EXPECT_EQ(firmwareVersion(), QByteArray("V2.05\r"));
 
     // The library's log went to the temporary folder, by its file name.
-    EXPECT_GT(fs::file_size(dir + "/qztest.qzd"), 0u);
+    EXPECT_GT(fs::file_size(tmpdir.path() + "/qztest.qzd"), 0u);
 }
 
 TEST_F(UpgradeEndToEnd, FailedUpgradeCanBeRepeatedAndAnImageInOneBlockReaches50)
 {
     // A file that is not there: erase cannot read it, the library is
     // disconnected and the part stays in its boot ROM.
-    EXPECT_EQ(upgrade(dir + "/missing.hex"), 1000);
+    EXPECT_EQ(upgrade(tmpdir.path() + "/missing.hex"), 1000);
     EXPECT_EQ(worker->lastMessage(), QString("erase error(error code:-15)\n"));
     EXPECT_EQ(qz_get_comport_handle(), -1) << "disconnected";
     EXPECT_EQ(bootRom->firmwareStarts(), 0);
