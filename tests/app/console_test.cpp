@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+
 namespace {
 
 TEST(ConsoleView, ShowsChunksAsReceivedWithEachCarriageReturnStartingALine)
@@ -110,6 +113,17 @@ protected:
         return names;
     }
 
+    // Saves a console holding "x" under `prefix` (none when null); a
+    // MessageBoxRecorder living meanwhile takes the box it shows.
+    static void saveX(const char *prefix = nullptr)
+    {
+        Console console;
+        if (prefix)
+            console.setFilePrefix(prefix);
+        console.putData("x");
+        console.Save();
+    }
+
     QTemporaryDir dir;
     QString previous;
 };
@@ -145,10 +159,8 @@ TEST_F(ConsoleSave, WritesTheShownTextToAFileNamedByPortAndTime)
 
 TEST_F(ConsoleSave, WithoutAPrefixTheNameStartsWithTheTime)
 {
-    Console console;
-    console.putData("x");
     MessageBoxRecorder boxes;
-    console.Save();
+    saveX();
     const QStringList written = files();
     ASSERT_EQ(written.size(), 1);
     EXPECT_TRUE(QRegularExpression("^\\(\\d\\d-\\d\\d_\\d{6}\\)\\.txt$").match(written.first()).hasMatch())
@@ -157,11 +169,8 @@ TEST_F(ConsoleSave, WithoutAPrefixTheNameStartsWithTheTime)
 
 TEST_F(ConsoleSave, PathSeparatorsInThePortNameStayInTheFileName)
 {
-    Console console;
-    console.setFilePrefix("pts/3");
-    console.putData("x");
     MessageBoxRecorder boxes;
-    console.Save();
+    saveX("pts/3");
     ASSERT_EQ(boxes.count(), 1);
     EXPECT_EQ(boxes.at(0).text, QString("Saved"));
     const QStringList written = files();
@@ -197,35 +206,55 @@ TEST_F(ConsoleSave, SavingAgainInTheSameSecondReplacesTheFile)
     EXPECT_EQ(file.readAll(), QByteArray("b\n"));
 }
 
-TEST_F(ConsoleSave, AFileThatCannotBeCreatedIsReportedNotSaved)
+// A port name whose file names for the coming seconds are all taken by
+// something Save() cannot write its log into.
+struct UnsavableCase {
+    const char *name;
+    const char *prefix;
+    bool (*occupy)(const QDir &dir, const QString &name);
+    bool needsFullDevice;
+    const char *message; // how the error box's text starts
+};
+
+bool occupyWithFolder(const QDir &dir, const QString &name)
 {
-    for (const QString &name : namesForComingSeconds("COM4"))
-        ASSERT_TRUE(QDir(dir.path()).mkdir(name));
-    Console console;
-    console.setFilePrefix("COM4");
-    console.putData("x");
-    MessageBoxRecorder boxes;
-    console.Save();
-    ASSERT_EQ(boxes.count(), 1);
-    EXPECT_EQ(boxes.at(0).title, QString("Error"));
-    EXPECT_EQ(boxes.at(0).icon, QMessageBox::Critical);
-    EXPECT_TRUE(boxes.at(0).text.startsWith("Cannot create the log file COM4(")) << boxes.summary().toStdString();
+    return dir.mkdir(name);
 }
 
-TEST_F(ConsoleSave, AFailedWriteIsReportedNotSaved)
+// The file opens, but every write to it fails.
+bool occupyWithFullDevice(const QDir &dir, const QString &name)
 {
-    if (!QFileInfo::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full";
-    for (const QString &name : namesForComingSeconds("COM5"))
-        ASSERT_TRUE(QFile::link("/dev/full", name));
-    Console console;
-    console.setFilePrefix("COM5");
-    console.putData("x");
-    MessageBoxRecorder boxes;
-    console.Save();
-    ASSERT_EQ(boxes.count(), 1);
-    EXPECT_EQ(boxes.at(0).title, QString("Error"));
-    EXPECT_TRUE(boxes.at(0).text.startsWith("Cannot write the log file COM5(")) << boxes.summary().toStdString();
+    return QFile::link("/dev/full", dir.filePath(name));
 }
+
+void PrintTo(const UnsavableCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ConsoleSaveFailure : public ConsoleSave, public ::testing::WithParamInterface<UnsavableCase> {
+};
+
+TEST_P(ConsoleSaveFailure, IsReportedAsAnErrorNotSaved)
+{
+    const UnsavableCase &c = GetParam();
+    if (c.needsFullDevice && !QFileInfo::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    for (const QString &name : namesForComingSeconds(c.prefix))
+        ASSERT_TRUE(c.occupy(QDir(dir.path()), name)) << name.toStdString();
+    MessageBoxRecorder boxes;
+    saveX(c.prefix);
+    ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
+    EXPECT_EQ(boxes.at(0).title, QString("Error"));
+    EXPECT_EQ(boxes.at(0).icon, QMessageBox::Critical);
+    EXPECT_TRUE(boxes.at(0).text.startsWith(c.message)) << boxes.summary().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Unsavable, ConsoleSaveFailure,
+    ::testing::Values(
+        UnsavableCase{"FileCannotBeCreated", "COM4", occupyWithFolder, false, "Cannot create the log file COM4("},
+        UnsavableCase{"WriteFails", "COM5", occupyWithFullDevice, true, "Cannot write the log file COM5("}),
+    [](const ::testing::TestParamInfo<UnsavableCase> &info) { return std::string(info.param.name); });
 
 } // namespace
