@@ -1,13 +1,13 @@
 #include "autosettingsdialog.h"
 
 #include "appresources.h"
+#include "lineparametercombos.h"
 #include "link/serialportthread.h"
 #include "portlist.h"
 #include "settingsdialog.h"
 #include "ui_autosettingsdialog.h"
 
 #include <QIntValidator>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QSerialPort>
 #include <QSignalBlocker>
@@ -88,12 +88,7 @@ void AutoSettingsDialog::showPortInfo(int idx)
 
 void AutoSettingsDialog::checkCustomBaudRatePolicy(int idx)
 {
-    const bool isCustomBaudRate = !ui->baudRateBox->itemData(idx).isValid();
-    ui->baudRateBox->setEditable(isCustomBaudRate);
-    if (isCustomBaudRate) {
-        ui->baudRateBox->clearEditText();
-        ui->baudRateBox->lineEdit()->setValidator(intValidator);
-    }
+    applyCustomBaudRatePolicy(ui->baudRateBox, idx, intValidator);
 }
 
 void AutoSettingsDialog::checkboxstatuschanged(int status)
@@ -108,24 +103,9 @@ void AutoSettingsDialog::checkboxstatuschanged(int status)
 
 void AutoSettingsDialog::fillPortsParameters()
 {
-    for (qint32 baud : {300, 600, 1200, 2400, 3600, 4800, 7200, 9600, 19200, 38400, 57600, 115200, 230400, 460800})
-        ui->baudRateBox->addItem(QString::number(baud), baud);
-    ui->baudRateBox->setCurrentIndex(0);
-
-    ui->parityBox->addItem(tr("None"), QSerialPort::NoParity);
-    ui->parityBox->addItem(tr("Even"), QSerialPort::EvenParity);
-    ui->parityBox->addItem(tr("Odd"), QSerialPort::OddParity);
-    ui->parityBox->addItem(tr("Mark"), QSerialPort::MarkParity);
-    ui->parityBox->addItem(tr("Space"), QSerialPort::SpaceParity);
-    ui->parityBox->setCurrentIndex(0);
-
-    ui->stopBitsBox->addItem(QStringLiteral("1"), QSerialPort::OneStop);
-    ui->stopBitsBox->addItem(QStringLiteral("2"), QSerialPort::TwoStop);
-    ui->stopBitsBox->setCurrentIndex(0);
-
-    ui->flowControlBox->addItem(tr("None"), QSerialPort::NoFlowControl);
-    ui->flowControlBox->addItem(tr("Hardware"), QSerialPort::HardwareControl);
-    ui->flowControlBox->setCurrentIndex(0);
+    fillBaudRateCombo(ui->baudRateBox,
+                      {300, 600, 1200, 2400, 3600, 4800, 7200, 9600, 19200, 38400, 57600, 115200, 230400, 460800}, 0);
+    fillLineParameterCombos(ui->parityBox, ui->stopBitsBox, ui->flowControlBox);
 }
 
 void AutoSettingsDialog::fillPortsInfo()
@@ -156,10 +136,7 @@ void AutoSettingsDialog::fillPortsInfo()
 void AutoSettingsDialog::updateSettings()
 {
     currentSettings.portName = ui->serialPortInfoListBox->currentText();
-    if (ui->baudRateBox->currentIndex() == 4)
-        currentSettings.baudRate = ui->baudRateBox->currentText().toInt();
-    else
-        currentSettings.baudRate = ui->baudRateBox->currentData().toInt();
+    currentSettings.baudRate = chosenBaudRate(ui->baudRateBox);
     currentSettings.dataBits = QSerialPort::Data8;
     currentSettings.parity = ui->parityBox->currentData().toInt();
     currentSettings.stopBits = ui->stopBitsBox->currentData().toInt();

@@ -1,6 +1,7 @@
 #include "settingsdialog.h"
 
 #include "appresources.h"
+#include "lineparametercombos.h"
 #include "link/codec.h"
 #include "portlist.h"
 #include "ui_settingsdialog.h"
@@ -54,12 +55,7 @@ void SettingsDialog::showPortInfo(int idx)
 
 void SettingsDialog::checkCustomBaudRatePolicy(int idx)
 {
-    const bool isCustomBaudRate = !ui->baudRateBox->itemData(idx).isValid();
-    ui->baudRateBox->setEditable(isCustomBaudRate);
-    if (isCustomBaudRate) {
-        ui->baudRateBox->clearEditText();
-        ui->baudRateBox->lineEdit()->setValidator(intValidator);
-    }
+    applyCustomBaudRatePolicy(ui->baudRateBox, idx, intValidator);
 }
 
 void SettingsDialog::ChangeRadioBtn()
@@ -91,21 +87,8 @@ void SettingsDialog::fillPortsParameters()
     ui->Set_Header_EXT_DATA_Edit->setValidator(headerValidator);
     ui->Set_Header_EXT_REMOTE_Edit->setValidator(headerValidator);
 
-    for (qint32 baud : {9600, 19200, 38400, 57600, 115200, 230400, 460800})
-        ui->baudRateBox->addItem(QString::number(baud), baud);
-    ui->baudRateBox->setCurrentIndex(4);
-
-    ui->parityBox->addItem(tr("None"), QSerialPort::NoParity);
-    ui->parityBox->addItem(tr("Even"), QSerialPort::EvenParity);
-    ui->parityBox->addItem(tr("Odd"), QSerialPort::OddParity);
-    ui->parityBox->addItem(tr("Mark"), QSerialPort::MarkParity);
-    ui->parityBox->addItem(tr("Space"), QSerialPort::SpaceParity);
-
-    ui->stopBitsBox->addItem(QStringLiteral("1"), QSerialPort::OneStop);
-    ui->stopBitsBox->addItem(QStringLiteral("2"), QSerialPort::TwoStop);
-
-    ui->flowControlBox->addItem(tr("None"), QSerialPort::NoFlowControl);
-    ui->flowControlBox->addItem(tr("Hardware"), QSerialPort::HardwareControl);
+    fillBaudRateCombo(ui->baudRateBox, {9600, 19200, 38400, 57600, 115200, 230400, 460800}, 4);
+    fillLineParameterCombos(ui->parityBox, ui->stopBitsBox, ui->flowControlBox);
 }
 
 void SettingsDialog::fillPortsInfo()
@@ -135,10 +118,7 @@ void SettingsDialog::updateSettings()
 {
     currentSettings.portName = ui->serialPortInfoListBox->currentText();
 
-    if (ui->baudRateBox->currentIndex() == 4)
-        currentSettings.baudRate = ui->baudRateBox->currentText().toInt();
-    else
-        currentSettings.baudRate = ui->baudRateBox->currentData().toInt();
+    currentSettings.baudRate = chosenBaudRate(ui->baudRateBox);
     currentSettings.baudRateText = QString::number(currentSettings.baudRate);
 
     currentSettings.dataBits = QSerialPort::Data8;
