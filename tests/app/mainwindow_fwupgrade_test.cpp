@@ -1,0 +1,244 @@
+// An upgrade started on the firmware tab: a whole upgrade through the real
+// library into the simulated converter's boot ROM, and each failing step of
+// the upgrade and the window's lock while one runs (a stand-in library
+// behind the worker).
+#include "tests/app/firmwaretab_fixture.h"
+
+#include <QSignalSpy>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using namespace fwtabtest;
+
+namespace {
+
+// ---- The real library, in slow motion --------------------------------------
+// Every call goes to QuasmeriteARMCortex; the progress callbacks wait at the
+// first report of each stage (programming, verifying, verified) until the
+// window has shown it.
+
+ProgressCallback innerProgram = nullptr;
+ProgressCallback innerVerify = nullptr;
+int heldStage = -1;
+
+int stageOf(int value)
+{
+    if (value <= 0)
+        return 0;
+    if (value <= 50)
+        return 1;
+    return value < 98 ? 2 : 3;
+}
+
+void holdAtNewStage()
+{
+    const int stage = stageOf(static_cast<int>(fwProgress.load()));
+    if (stage != heldStage) {
+        heldStage = stage;
+        holdUntilShown();
+    }
+}
+
+int slowProgram(int event, int value, int extra, int user)
+{
+    const int r = innerProgram(event, value, extra, user);
+    holdAtNewStage();
+    return r;
+}
+
+int slowVerify(int event, int value, int extra, int user)
+{
+    const int r = innerVerify(event, value, extra, user);
+    holdAtNewStage();
+    return r;
+}
+
+const IspResult *slowProgramCall(const char *hexFile, int a, int b, int c, int d, const char *e, const char *f,
+                                 int g, int h, int i, ProgressCallback cb, int user)
+{
+    innerProgram = cb;
+    return cortexUpgradeApi().program(hexFile, a, b, c, d, e, f, g, h, i, slowProgram, user);
+}
+
+const IspResult *slowVerifyCall(const char *hexFile, int skip, ProgressCallback cb, int user)
+{
+    innerVerify = cb;
+    return cortexUpgradeApi().verify(hexFile, skip, slowVerify, user);
+}
+
+UpgradeApi slowMotionApi()
+{
+    UpgradeApi api = cortexUpgradeApi();
+    api.program = slowProgramCall;
+    api.verify = slowVerifyCall;
+    heldStage = -1;
+    return api;
+}
+
+// ---- A whole upgrade ---------------------------------------------------------
+
+TEST_F(MainWindowFirmwareTest, UpgradesTheConverterEndToEnd)
+{
+    connectSetup(true);
+    EXPECT_EQ(w<QLineEdit>("FirmwareVersion")->text(), "V2.01\r");
+
+    // 2 KiB of code in two program blocks, naming its version.
+    std::vector<std::uint8_t> image = opstest::firmwareImage(0x800, 0x800, 5);
+    image = sim::ConverterBootRom::withVersion(image, 0x300, "V2.05");
+    ASSERT_EQ(image.size(), 0x800u);
+    const std::string hex = writeFile("converter.hex", opstest::hexText(image));
+    choose(QString::fromStdString(hex));
+    ASSERT_EQ(w<QLineEdit>("FWFilePath")->text(), QString::fromStdString(hex));
+
+    const UpgradeApi api = slowMotionApi();
+    installUpgradeApi(&api);
+    QSignalSpy started(window.get(), SIGNAL(Thread_FirmwareUpgrade()));
+    barValues.clear();
+    w<QPushButton>("FWUpgrade")->click();
+
+    // The port is the library's now.
+    EXPECT_EQ(started.count(), 1);
+    EXPECT_EQ(fuCount(), 1);
+    EXPECT_EQ(connectionText(), "Disconnected");
+    EXPECT_FALSE(w<QTabWidget>("tabWidget")->isEnabled());
+    EXPECT_TRUE(actions() == (Actions{false, false, false}));
+    EXPECT_EQ(bar(), 0);
+
+    ASSERT_TRUE(waitForFinalBox(0)) << "no final box";
+    ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
+    EXPECT_EQ(boxes.at(0).title, "Firmeare upgrade");
+    EXPECT_EQ(boxes.at(0).text, kSuccessText);
+    EXPECT_EQ(bar(), 100);
+    EXPECT_TRUE(actions() == (Actions{true, true, false}));
+
+    // Rising: programming (1 to 50), verifying (above 50 to 98), done.
+    ASSERT_FALSE(barValues.empty());
+    for (std::size_t i = 1; i < barValues.size(); ++i)
+        EXPECT_LT(barValues[i - 1], barValues[i]) << "at " << i;
+    auto seen = [&](int low, int high) {
+        for (int v : barValues)
+            if (v >= low && v <= high)
+                return true;
+        return false;
+    };
+    const std::string shown = ::testing::PrintToString(barValues);
+    EXPECT_TRUE(seen(1, 50)) << "programming: " << shown;
+    EXPECT_TRUE(seen(51, 97)) << "verifying: " << shown;
+    EXPECT_TRUE(seen(98, 98)) << "verified: " << shown;
+    EXPECT_EQ(barValues.back(), 100);
+
+    // The flash holds the file, with the vector checksum programming puts at 0x1C.
+    ASSERT_TRUE(bootRom->waitForFirmwareStarts(1, kWaitMs));
+    const std::vector<std::uint8_t> flash = bootRom->flash();
+    ASSERT_EQ(flash.size(), 0x8000u);
+    EXPECT_EQ(std::vector<std::uint8_t>(flash.begin(), flash.begin() + 0x800), opstest::withVectorChecksum(image));
+    EXPECT_EQ(std::count(flash.begin() + 0x800, flash.end(), 0xFF), 0x8000 - 0x800) << "the rest stays erased";
+
+    // Back on the converter, which now runs the new firmware.
+    reconnect();
+    EXPECT_EQ(w<QLineEdit>("FirmwareVersion")->text(), "V2.05\r");
+    EXPECT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
+}
+
+// ---- Failing steps -------------------------------------------------------------
+
+TEST_F(MainWindowFirmwareTest, EachFailingStepShowsItsMessage)
+{
+    connectSetup();
+    installUpgradeApi(&kFakeApi);
+    const std::string hex = writeFile("converter.hex", ":00000001FF\n");
+    choose(QString::fromStdString(hex));
+
+    struct Case {
+        Step step;
+        int status;
+        const char *message;
+        bool disconnected;
+        int bar; // the bar stays where the last progress left it
+    };
+    const Case cases[] = {
+        {Step::Connect, -3, "connect error(error code:-3)\n", false, 0},
+        {Step::Erase, -9, "erase error(error code:-9)\n", true, 0},
+        {Step::Program, -15, "File error or program error(error code:-15)\n", true, 0},
+        {Step::Verify, -10, "Verify error(error code:-10)\n", true, 74},
+        {Step::Reset, -2, "Reset error(error code:-2)\n", true, 74},
+    };
+    const std::string portPath = sim->portPath();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.message);
+        fake.reset();
+        fake.failAt = c.step;
+        fake.failStatus = c.status;
+        boxes.clear();
+        const int fuBefore = fuCount();
+        w<QPushButton>("FWUpgrade")->click();
+        EXPECT_EQ(fuCount(), fuBefore + 1);
+        ASSERT_TRUE(waitForFinalBox(0));
+        ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
+        EXPECT_EQ(boxes.at(0).title, "Firmware Upgrade Error");
+        EXPECT_EQ(boxes.at(0).text, kFailurePrefix + c.message);
+        EXPECT_EQ(boxes.at(0).icon, QMessageBox::Critical);
+        EXPECT_EQ(bar(), c.bar);
+        EXPECT_TRUE(actions() == (Actions{true, true, false}));
+
+        const std::vector<std::string> calls = fake.takeCalls();
+        ASSERT_GE(calls.size(), 3u);
+        EXPECT_EQ(calls[0], "timeouts");
+        EXPECT_EQ(calls[1], "debug");
+        const std::string name = calls[2].substr(std::string("connect ").size());
+        EXPECT_TRUE(name == portPath || "/dev/" + name == portPath) << calls[2];
+        EXPECT_EQ(calls.back() == "disconnect", c.disconnected);
+        if (c.step == Step::Program || c.step == Step::Verify) {
+            EXPECT_NE(std::find(calls.begin(), calls.end(), "program " + hex), calls.end());
+        }
+
+        // As the user would: connect again and retry.
+        reconnect();
+    }
+}
+
+TEST_F(MainWindowFirmwareTest, ProgressAfterTheFinalCodeIsIgnoredUntilTheNextUpgrade)
+{
+    connectSetup();
+    installUpgradeApi(&kFakeApi);
+    choose(QString::fromStdString(writeFile("converter.hex", ":00000001FF\n")));
+    QSignalSpy started(window.get(), SIGNAL(Thread_FirmwareUpgrade()));
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        boxes.clear();
+        fake.connectGate = false;
+        w<QPushButton>("FWUpgrade")->click();
+        ASSERT_EQ(started.count(), round + 1);
+        // Locked at once, not only from the first progress value on.
+        EXPECT_TRUE(actions() == (Actions{false, false, false}));
+
+        // While it runs, progress shows; a second start is not taken.
+        progress(42);
+        EXPECT_EQ(bar(), 42);
+        invoke("SetTestMode");
+        ASSERT_TRUE(w<QPushButton>("FWUpgrade")->isEnabled());
+        w<QPushButton>("FWUpgrade")->click();
+        EXPECT_EQ(started.count(), round + 1);
+        EXPECT_EQ(bar(), 42);
+
+        fake.connectGate = true;
+        ASSERT_TRUE(waitForFinalBox(0));
+        EXPECT_EQ(boxes.at(0).title, "Firmeare upgrade");
+        ASSERT_TRUE(actions() == (Actions{true, true, false}));
+
+        // A value the worker's loop still had: the way back stays open.
+        progress(57);
+        EXPECT_EQ(bar(), 100);
+        EXPECT_TRUE(actions() == (Actions{true, true, false}));
+        progress(500);
+        EXPECT_EQ(bar(), 0) << "the window's own reset still works";
+
+        reconnect();
+    }
+}
+
+} // namespace
