@@ -8,6 +8,7 @@
 
 #include "link/firmwareupgrade.h"
 #include "tests/isp/opsfixture.h"
+#include "tests/private_tmpdir.h"
 #include "tests/sim/converter/converter_bootrom.h"
 
 #include <QProgressBar>
@@ -134,14 +135,8 @@ protected:
         MainWindowFixture::SetUp();
         // The library writes its log ("C:\qztest.qzd") into the temporary
         // folder: give it one of this test's own, before the window's threads run.
-        char pattern[] = "/tmp/vantrel-fwtabXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
-        const char *old = std::getenv("TMPDIR");
-        hadTmpdir = old != nullptr;
-        if (old)
-            oldTmpdir = old;
-        setenv("TMPDIR", dir.c_str(), 1);
+        ASSERT_TRUE(tmp.enter("/tmp/vantrel-fwtabXXXXXX"));
+        dir = tmp.path();
         fake.reset();
     }
 
@@ -151,11 +146,7 @@ protected:
         installUpgradeApi(nullptr);
         bootRom.reset();
         MainWindowFixture::TearDown();
-        if (hadTmpdir)
-            setenv("TMPDIR", oldTmpdir.c_str(), 1);
-        else
-            unsetenv("TMPDIR");
-        fs::remove_all(dir);
+        tmp.leave();
     }
 
     void makeTabWindow()
@@ -244,9 +235,8 @@ protected:
         QString caption, start, filter;
     };
 
+    PrivateTmpdir tmp;
     std::string dir;
-    std::string oldTmpdir;
-    bool hadTmpdir = false;
     std::unique_ptr<sim::ConverterBootRom> bootRom;
     std::vector<int> barValues;
     std::vector<DialogCall> dialogCalls;

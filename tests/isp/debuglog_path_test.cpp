@@ -2,6 +2,7 @@
 // (Vantrel passes "C:\qztest.qzd"): by its file name, in the temporary folder.
 #include "isp/core/debuglog.h"
 #include "isp/core/session.h"
+#include "tests/private_tmpdir.h"
 
 #include <gtest/gtest.h>
 
@@ -20,23 +21,13 @@ protected:
     void SetUp() override
     {
         qz::reset_session_slots();
-        char pattern[] = "/tmp/qzlogpathXXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        const char* old = std::getenv("TMPDIR");
-        hadTmpdir_ = old != nullptr;
-        if (old)
-            oldTmpdir_ = old;
-        setenv("TMPDIR", dir_.c_str(), 1);
+        ASSERT_TRUE(tmp_.enter("/tmp/qzlogpathXXXXXX"));
+        dir_ = tmp_.path();
     }
     void TearDown() override
     {
-        if (hadTmpdir_)
-            setenv("TMPDIR", oldTmpdir_.c_str(), 1);
-        else
-            unsetenv("TMPDIR");
+        tmp_.leave();
         qz::reset_session_slots();
-        fs::remove_all(dir_);
     }
 
     static void logTo(const std::string& path)
@@ -46,9 +37,8 @@ protected:
         qz::debug_log(qz::kLogDebug, "qz_connect started");
     }
 
+    PrivateTmpdir tmp_;
     std::string dir_;
-    std::string oldTmpdir_;
-    bool hadTmpdir_ = false;
 };
 
 struct WindowsPath {

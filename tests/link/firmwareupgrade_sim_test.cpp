@@ -7,7 +7,7 @@
 #include "link/serialportthread.h"
 #include "tests/isp/opsfixture.h"
 #include "tests/link/open_line.h"
-#include "tests/link/private_tmpdir.h"
+#include "tests/private_tmpdir.h"
 #include "tests/sim/converter/converter_bootrom.h"
 #include "tests/sim/converter/converter_sim.h"
 
