@@ -171,8 +171,8 @@ TEST_F(ProgramTest, ProductionTasksPlaceTheirBytesWithinTheFlash)
     const std::vector<std::uint8_t> f = sim->flash();
     EXPECT_EQ(f[0x10], 0xA1);
     EXPECT_EQ(f[0x12], 0xA3);
-    EXPECT_EQ(f[flashSize() - 7], 0xC1);
-    EXPECT_EQ(f[flashSize() - 6], 0xC2);
+    EXPECT_EQ(f[flashSize() - 8], 0xC1);
+    EXPECT_EQ(f[flashSize() - 7], 0xC2);
     EXPECT_EQ(f[flashSize() - 2], 0xFF); // the record that crosses the end is dropped whole
     EXPECT_EQ(f[flashSize() - 1], 0xFF);
 }
