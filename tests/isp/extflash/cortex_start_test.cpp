@@ -87,12 +87,19 @@ TEST_F(CortexStartTest, TheAdoptedPortIsTheOneTheCortexDriverOpened)
     // answer to the query, nor to the first command.
     sim->stop();
     ASSERT_TRUE(sim->start(Persona::Loader, true));
+    // On the line before the connect looks, as after the real start pause.
+    for (int i = 0; i < 5000 && sim->bytesSent() < 12; ++i)
+        usleep(1000);
+    ASSERT_EQ(sim->bytesSent(), 12u);
     const IspResult* r = connect(2);
     ASSERT_EQ(r->status, 1) << r->text;
     ASSERT_GE(fake_->openedFd, 0);
     EXPECT_EQ(qz::get_port_handle(), fake_->openedFd);
-    // The loader answers through the adopted port.
-    EXPECT_EQ(qz_erase(0, 1, 0, nullptr, 0, nullptr)->status, 1);
+    // The loader answers through the adopted port, one reply per request
+    // (programming is not retried).
+    const std::string data = writeText("data.hex", sim::loader::hexText(spec.flashStart, {1, 2, 3}));
+    EXPECT_EQ(qz_program(data.c_str(), 0, 0, 0, 0, nullptr, nullptr, 0, 0, 0, nullptr, 0)->status, 1);
+    EXPECT_EQ(sim->flash()[2], 3);
     EXPECT_EQ(qz::get_port_handle(), fake_->openedFd);
 }
 
