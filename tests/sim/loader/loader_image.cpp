@@ -94,6 +94,15 @@ std::vector<std::uint8_t> loaderImage(const DescriptorSpec& spec, std::size_t co
     std::vector<std::uint8_t> image(codeSize);
     for (std::size_t i = 0; i < codeSize; ++i)
         image[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    // A vector table: the stack at the RAM's top, the entry (Thumb) behind it.
+    if (codeSize >= 8) {
+        const std::uint32_t sp = (spec.ramEnd + 1) & ~7u;
+        const std::uint32_t entry = (spec.ramStart + 0x41) | 1u;
+        for (int i = 0; i < 4; ++i) {
+            image[i] = static_cast<std::uint8_t>(sp >> (8 * i));
+            image[4 + i] = static_cast<std::uint8_t>(entry >> (8 * i));
+        }
+    }
     const std::vector<std::uint8_t> d = descriptorBytes(spec);
     image.insert(image.end(), d.begin(), d.end());
     for (std::size_t i = 0; i < tailSize; ++i)
