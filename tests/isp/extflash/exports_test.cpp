@@ -1,7 +1,7 @@
 // QuasmeriteExtFlash as a caller sees it: exactly the 61 qz_ names of the
 // interface, listed in QuasmeriteARMCortex's export order, nothing else
 // leaking out, and the answers of the exports that do nothing here.
-#include "isp/core/cortex/export_order.h"
+#include "isp/cortex/export_order.h"
 
 #include "qz_interface.h"
 

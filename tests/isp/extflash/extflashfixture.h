@@ -10,7 +10,7 @@
 #include "platform/linecontrol.h"
 #include "platform/sleep.h"
 #include "qz_interface.h"
-#include "tests/isp/portfixture.h"
+#include "tests/isp/core/portfixture.h"
 #include "tests/private_tmpdir.h"
 #include "tests/sim/loader/loader_image.h"
 #include "tests/sim/loader/loader_sim.h"

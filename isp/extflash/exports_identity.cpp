@@ -1,8 +1,6 @@
-// Version exports, with this library's identity set at load time.
-#include "isp/core/result.h"
+// This library's name, version and date for the shared version exports and
+// the log header, set when the library is loaded.
 #include "isp/core/version.h"
-
-#include "qz_interface.h"
 
 namespace {
 
@@ -19,15 +17,3 @@ __attribute__((constructor)) void use_ext_flash_identity()
 }
 
 } // namespace
-
-QZ_API const IspResult* qz_version(void)
-{
-    qz::report_version();
-    return qz::isp_result();
-}
-
-QZ_API const IspResult* qz_longversion(void)
-{
-    qz::report_long_version();
-    return qz::isp_result();
-}
