@@ -4,6 +4,7 @@
 #include "tests/isp/extflash/extflashfixture.h"
 #include "tests/isp/extflash/fake_cortex.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
 
 namespace {
@@ -181,6 +182,37 @@ TEST_F(CortexStartTest, AMissingLibraryOrExportFailsToLoadTheDriver)
         EXPECT_EQ(fake_->connects, 0) << file;
         EXPECT_FALSE(qz::port_is_open());
     }
+}
+
+} // namespace
+
+namespace {
+
+int openDescriptors()
+{
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d) != nullptr)
+            ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+TEST_F(CortexStartTest, RepeatedConnectsLeaveNoDescriptorOpen)
+{
+    prepare(Persona::Loader);
+    ASSERT_EQ(connect(2)->status, 1);
+    ASSERT_EQ(qz_disconnect()->status, 1);
+    const int before = openDescriptors();
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(connect(i % 2 == 0 ? 2 : 0)->status, 1) << i;
+        ASSERT_EQ(qz_disconnect()->status, 1) << i;
+    }
+    fake_->connectOk = 0; // the Cortex side fails: handle -1 adopted
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(connect(2)->status, -18) << i;
+    EXPECT_EQ(openDescriptors(), before);
 }
 
 } // namespace
