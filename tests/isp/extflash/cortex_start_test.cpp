@@ -165,6 +165,17 @@ TEST_F(CortexStartTest, AFailedStartDisconnectsTheCortexDriver)
     EXPECT_FALSE(qz::port_is_open());
 }
 
+TEST_F(CortexStartTest, ADriverNotBesideThisLibraryIsLoadedByItsName)
+{
+    // A name that is no file beside the code: the loader's own search
+    // (here a path) finds it.
+    qz::ext::set_cortex_library_file((platform_folder() + "libFakeCortex.so").c_str());
+    prepare(Persona::Loader);
+    const IspResult* r = connect(2);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(fake_->connects, 1);
+}
+
 TEST_F(CortexStartTest, AMissingLibraryOrExportFailsToLoadTheDriver)
 {
     prepare(Persona::Loader);
