@@ -25,21 +25,21 @@ QZ_API const IspResult* qz_select_device(int device_id, unsigned bank)
     return qz::set_success();
 }
 
-QZ_API const IspResult* qz_erase(int mode, unsigned block_mask, int ignored, ProgressCallback cb, int user,
+QZ_API const IspResult* qz_erase(int mode, unsigned block_mask, int guard, ProgressCallback cb, int user,
                                  const char* hex_file)
 {
-    (void)ignored;
+    (void)guard; // no boot loader lives in the external flash
     return qz::ext::erase_flash(mode, block_mask, cb, user, hex_file);
 }
 
 QZ_API const IspResult* qz_program(const char* hex_file, int checksum_adjust, int use_fill_byte, int fill_byte,
-                                   int ignored1, const char* jit_module, const char* jit_arguments,
-                                   int jit_timeout_s, int final_flag, int ignored2, ProgressCallback cb, int user)
+                                   int guard, const char* jit_module, const char* jit_arguments,
+                                   int jit_timeout_s, int final_flag, int ignored, ProgressCallback cb, int user)
 {
     (void)checksum_adjust;
-    (void)ignored1;
+    (void)guard;
     (void)final_flag;
-    (void)ignored2;
+    (void)ignored;
     qz::ext::FlashProgramRequest r;
     r.hexFile = hex_file;
     r.useFillByte = use_fill_byte != 0;
@@ -53,13 +53,13 @@ QZ_API const IspResult* qz_program(const char* hex_file, int checksum_adjust, in
 }
 
 QZ_API const IspResult* qz_program2(const char* hex_file, int checksum_adjust, int use_fill_byte, int fill_byte,
-                                    int ignored1, int task_count, const ProductionTask* tasks, int final_flag,
-                                    int ignored2, ProgressCallback cb, int user)
+                                    int guard, int task_count, const ProductionTask* tasks, int final_flag,
+                                    int ignored, ProgressCallback cb, int user)
 {
     (void)checksum_adjust;
-    (void)ignored1;
+    (void)guard;
     (void)final_flag;
-    (void)ignored2;
+    (void)ignored;
     qz::ext::FlashProgramRequest r;
     r.hexFile = hex_file;
     r.useFillByte = use_fill_byte != 0;

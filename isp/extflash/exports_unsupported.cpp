@@ -32,7 +32,7 @@ const IspResult* ok_zeroed(std::size_t count)
 
 QZ_API const IspResult* qz_cancelautobaud(void) { return not_supported(); }
 QZ_API const IspResult* qz_read_signature(void) { return not_supported(); }
-QZ_API const IspResult* qz_erase_pages(void) { return not_supported(); }
+QZ_API const IspResult* qz_erase_pages(const int*, int, ProgressCallback, int) { return not_supported(); }
 QZ_API const IspResult* qz_update_bootloader(const char*, ProgressCallback, int) { return not_supported(); }
 QZ_API const IspResult* qz_verify(const char*, int, ProgressCallback, int) { return not_supported(); }
 QZ_API const IspResult* qz_read_security_bits(void) { return not_supported(); }
@@ -40,7 +40,7 @@ QZ_API const IspResult* qz_read_clocks_bit(void) { return not_supported(); }
 QZ_API const IspResult* qz_program_clocks_bit(void) { return not_supported(); }
 QZ_API const IspResult* qz_program_security_bits(const unsigned*) { return not_supported(); }
 QZ_API const IspResult* qz_blank_check(unsigned, unsigned) { return not_supported(); }
-QZ_API const IspResult* qz_read_crc(void) { return not_supported(); }
+QZ_API const IspResult* qz_read_crc(int) { return not_supported(); }
 QZ_API const IspResult* qz_read_data(unsigned, unsigned, const char*, ProgressCallback, int) { return not_supported(); }
 QZ_API const IspResult* qz_read_data_to_buffer(unsigned, unsigned, unsigned char*, ProgressCallback, int)
 {
@@ -55,7 +55,7 @@ QZ_API const IspResult* qz_program_eeprom_from_buffer(const unsigned char*, unsi
 }
 QZ_API const IspResult* qz_read_eeprom_to_buffer(unsigned char*, unsigned, unsigned) { return not_supported(); }
 
-QZ_API const IspResult* qz_read_misr(void) { return qz::set_result(qz::kErrNotSupported); }
+QZ_API const IspResult* qz_read_misr(int) { return qz::set_result(qz::kErrNotSupported); }
 
 QZ_API const IspResult* qz_activate_flash_bank(int)
 {
@@ -63,23 +63,27 @@ QZ_API const IspResult* qz_activate_flash_bank(int)
     return qz::isp_result();
 }
 
-QZ_API const IspResult* qz_program_addl_security_bits(void) { return ok(); }
+QZ_API const IspResult* qz_program_addl_security_bits(const int*) { return ok(); }
 QZ_API const IspResult* qz_erase_addl_security_bits(void) { return ok(); }
 QZ_API const IspResult* qz_read_addl_security_bits(void) { return ok_zeroed(3); }
 QZ_API const IspResult* qz_read_boot_vector_status_byte(void) { return ok_zeroed(2); }
 QZ_API const IspResult* qz_read_configuration(void) { return ok_zeroed(4); }
 QZ_API const IspResult* qz_erase_boot_vector_status_byte(void) { return ok(); }
-QZ_API const IspResult* qz_program_boot_vector(void) { return ok(); }
-QZ_API const IspResult* qz_program_status_byte(void) { return ok(); }
+QZ_API const IspResult* qz_program_boot_vector(int) { return ok(); }
+QZ_API const IspResult* qz_program_status_byte(int) { return ok(); }
 QZ_API const IspResult* qz_clear_configuration_protection(void) { return ok(); }
-QZ_API const IspResult* qz_program_configuration(void) { return ok(); }
-QZ_API const IspResult* qz_program_i2c_address(void) { return ok(); }
-QZ_API const IspResult* qz_set_password(void) { return ok(); }
-QZ_API const IspResult* qz_verify_password(void) { return ok(); }
+QZ_API const IspResult* qz_program_configuration(int) { return ok(); }
+QZ_API const IspResult* qz_program_i2c_address(int) { return ok(); }
+QZ_API const IspResult* qz_set_password(const char*, int) { return ok(); }
+QZ_API const IspResult* qz_verify_password(const char*, int) { return ok(); }
 QZ_API const IspResult* qz_reset_password(void) { return ok(); }
 QZ_API const IspResult* qz_enable_softice(void) { return ok(); }
 QZ_API const IspResult* qz_read_eeprom_security_bits(void) { return ok(); }
-QZ_API const IspResult* qz_program_eeprom_security_bits(void) { return ok(); }
-QZ_API const IspResult* qz_erase_eeprom_pages(void) { return ok(); }
-QZ_API const IspResult* qz_read_eeprom_crc(void) { return ok(); }
-QZ_API const IspResult* qz_program_eeprom(void) { return ok(); }
+QZ_API const IspResult* qz_program_eeprom_security_bits(const int*) { return ok(); }
+QZ_API const IspResult* qz_erase_eeprom_pages(const int*, ProgressCallback, int) { return ok(); }
+QZ_API const IspResult* qz_read_eeprom_crc(int) { return ok(); }
+QZ_API const IspResult* qz_program_eeprom(const char*, int, int, int, int, const char*, const char*, int, int, int,
+                                          ProgressCallback, int)
+{
+    return ok();
+}

@@ -111,7 +111,7 @@ TEST_F(ExtFlashExportsTest, VersionTextsNameThisLibrary)
 TEST_F(ExtFlashExportsTest, WhatAnExternalFlashCannotDoIsNotSupported)
 {
     for (const char* name : {"qz_read_signature", "qz_erase_pages", "qz_cancelautobaud", "qz_read_security_bits",
-                             "qz_read_clocks_bit", "qz_program_clocks_bit", "qz_read_crc", "qz_bootloader_version",
+                             "qz_read_clocks_bit", "qz_program_clocks_bit", "qz_bootloader_version",
                              "qz_serial_number"}) {
         const IspResult* r = call(name);
         ASSERT_NE(r, nullptr);
@@ -126,7 +126,9 @@ TEST_F(ExtFlashExportsTest, WhatAnExternalFlashCannotDoIsNotSupported)
         dlsym(lib_, "qz_start_bootrom"));
     EXPECT_STREQ(bootrom("/dev/null", 9600, "", 0, 0)->text, "Not supported");
 
-    const IspResult* m = call("qz_read_misr");
+    using BlockFn = const IspResult* (*)(int);
+    EXPECT_STREQ(reinterpret_cast<BlockFn>(dlsym(lib_, "qz_read_crc"))(-3)->text, "Not supported");
+    const IspResult* m = reinterpret_cast<BlockFn>(dlsym(lib_, "qz_read_misr"))(-3);
     EXPECT_EQ(m->status, -16);
     EXPECT_STREQ(m->text, "Device does not support operation.");
     auto bank = reinterpret_cast<const IspResult* (*)(int)>(dlsym(lib_, "qz_activate_flash_bank"));
@@ -134,8 +136,10 @@ TEST_F(ExtFlashExportsTest, WhatAnExternalFlashCannotDoIsNotSupported)
     EXPECT_EQ(b->status, -16);
     EXPECT_STREQ(b->text, "Device does not support operation."); // left as it was
 
-    for (const char* name : {"qz_set_password", "qz_program_eeprom", "qz_enable_softice", "qz_read_configuration"})
+    for (const char* name : {"qz_reset_password", "qz_enable_softice", "qz_read_configuration"})
         EXPECT_EQ(call(name)->status, 1) << name;
+    auto password = reinterpret_cast<const IspResult* (*)(const char*, int)>(dlsym(lib_, "qz_set_password"));
+    EXPECT_EQ(password("secret", 6)->status, 1);
     auto select = reinterpret_cast<const IspResult* (*)(int, unsigned)>(dlsym(lib_, "qz_select_device"));
     EXPECT_EQ(select(12345, 7)->status, 1);
 }
