@@ -28,7 +28,7 @@ TEST_F(OpsTest, ReadBackFileLoadsBackToTheSameBytes)
     std::vector<std::uint8_t> loaded(0x8000, 0x00);
     FILE* f = std::fopen(out.c_str(), "rb");
     ASSERT_NE(f, nullptr);
-    qz::load_hex_file(f, loaded.data(), 0, 0x7FFF, nullptr);
+    qz::load_hex_file(f, loaded.data(), 0, 0x7FFF);
     std::fclose(f);
     EXPECT_EQ(loaded, image);
     const std::string text = readFile(out);
@@ -95,7 +95,7 @@ TEST_F(LargeFlashTest, ReadBackAcrossA64KiBBoundary)
     std::vector<std::uint8_t> loaded(0x20000, 0xEE);
     FILE* f = std::fopen(out.c_str(), "rb");
     ASSERT_NE(f, nullptr);
-    qz::load_hex_file(f, loaded.data(), 0, 0x1FFFF, nullptr);
+    qz::load_hex_file(f, loaded.data(), 0, 0x1FFFF);
     std::fclose(f);
     EXPECT_TRUE(std::equal(loaded.begin() + 0xFFF0, loaded.begin() + 0x10030, image.begin() + 0xFFF0));
     EXPECT_EQ(loaded[0xFFEF], 0xEE);
