@@ -7,7 +7,7 @@
 //
 // QZ_BENCH_NO_PACE=1 runs the simulator unpaced.
 #include "qz_interface.h"
-#include "tests/isp/opsfixture.h"
+#include "tests/isp/core/opsfixture.h"
 #include "tests/sim/lpc/lpc_sim.h"
 
 #include <chrono>
