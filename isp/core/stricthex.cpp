@@ -66,36 +66,39 @@ private:
             return line_[0] == ':' ? fail(HexFault::kLength) : fail(HexFault::kNotARecord);
         while (n > 0 && is_blank(line_[n - 1]))
             --n;
-        if (n == 0)
+        std::size_t from = 0;
+        while (from < n && is_blank(line_[from]))
+            ++from;
+        if (from == n)
             return true;
-        return record(n);
+        return record(line_ + from, n - from);
     }
 
-    bool record(std::size_t n)
+    bool record(const char* line, std::size_t n)
     {
-        if (line_[0] != ':' || n < 11)
+        if (line[0] != ':' || n < 11)
             return fail(HexFault::kNotARecord);
         for (std::size_t i = 1; i < n; ++i) {
-            if (hex_digit_value(line_[i]) < 0)
+            if (hex_digit_value(line[i]) < 0)
                 return fail(HexFault::kNotARecord);
         }
-        const unsigned count = parse_hex_byte(line_[1], line_[2]);
+        const unsigned count = parse_hex_byte(line[1], line[2]);
         if (n != 11 + 2 * std::size_t(count))
             return fail(HexFault::kLength);
-        if ((hex_record_checksum(line_, n - 2) & 0xFF) != parse_hex_byte(line_[n - 2], line_[n - 1]))
+        if ((hex_record_checksum(line, n - 2) & 0xFF) != parse_hex_byte(line[n - 2], line[n - 1]))
             return fail(HexFault::kChecksum);
-        const std::uint16_t offset = parse_hex_word(line_[3], line_[4], line_[5], line_[6]);
+        const std::uint16_t offset = parse_hex_word(line[3], line[4], line[5], line[6]);
         std::uint8_t bytes[kMaxHexRecordData];
         for (unsigned i = 0; i < count; ++i)
-            bytes[i] = parse_hex_byte(line_[9 + 2 * i], line_[10 + 2 * i]);
-        switch (parse_hex_byte(line_[7], line_[8])) {
+            bytes[i] = parse_hex_byte(line[9 + 2 * i], line[10 + 2 * i]);
+        switch (parse_hex_byte(line[7], line[8])) {
         case kHexData:
             return count == 0 || data(base_ + offset, bytes, count);
         case kHexSegmentAddress:
         case kHexLinearAddress: {
             if (count != 2)
                 return fail(HexFault::kAddressRecord);
-            const bool linear = parse_hex_byte(line_[7], line_[8]) == kHexLinearAddress;
+            const bool linear = parse_hex_byte(line[7], line[8]) == kHexLinearAddress;
             const std::uint32_t value = std::uint32_t(bytes[0]) << 8 | bytes[1];
             if (addressing_ == HexAddressing::kIntel)
                 base_ = linear ? value << 16 : value << 4;

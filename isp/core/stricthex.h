@@ -1,7 +1,7 @@
 // Intel HEX read for programming: every line must be a whole record with a
 // right checksum, and the file must hold data, before a run may go on. What
 // is harmless is taken: lower-case digits, records after the end record,
-// LF, CR LF or CR line ends, blank lines and trailing blanks.
+// LF, CR LF or CR line ends, blank lines and blanks around a record.
 #pragma once
 
 #include <cstdint>

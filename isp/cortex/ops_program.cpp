@@ -1,11 +1,8 @@
 #include "isp/cortex/ops_program.h"
 
-#include <cstdio>
-#include <cstring>
-#include <string>
+#include <cstdint>
 
 #include "isp/cortex/cortexsinks.h"
-#include "isp/core/debuglog.h"
 #include "isp/cortex/devicetable.h"
 #include "isp/core/errorcodes.h"
 #include "isp/cortex/flashimage.h"

@@ -100,7 +100,7 @@ TEST(StrictHex, HarmlessVariantsAreRead)
     std::string lower = rec(0, 0xAB, {0xCD, 0xEF});
     for (char& c : lower)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const std::string text = "\r\n" + lower + "\r\n" + rec(0, 0, {1}) + "  \t\r\n" + ":00000001FF\n" +
+    const std::string text = "\r\n" + lower + "\r\n" + "  " + rec(0, 0, {1}) + "  \t\r\n" + ":00000001FF\n" +
                              rec(0, 1, {2}) + "\r" + rec(3, 0, {0, 0, 0, 0}) + "\r" + rec(5, 0, {0, 0, 0, 0}) +
                              "\n\n" + rec(0, 2, {3}) + "\x1A";
     RecordingSink sink;
