@@ -89,4 +89,26 @@ TEST_F(RawPortTest, FifoIsRefusedWithoutBlocking)
     }
 }
 
+// The JIT module's data file is read the same way: a module that leaves a
+// FIFO in its place fails the run at once.
+TEST_F(RawPortTest, JitDataFifoIsRefusedWithoutBlocking)
+{
+    ASSERT_EQ(qz_select_device(4022, 0)->status, 1);
+    const std::string module = file("fifo-jit.sh");
+    writeFile(module, "#!/bin/sh\n"
+                      "data=$(sed -n 1p \"$1\")\n"
+                      "rm -f \"$data\" && mkfifo \"$data\"\n"
+                      "exit 1\n");
+    ASSERT_EQ(::chmod(module.c_str(), 0700), 0);
+    auto done = std::async(std::launch::async, [&] {
+        const IspResult* r = qz_program("", 0, 0, 0, 0, module.c_str(), "", 10, 0, 0, nullptr, 0);
+        return std::make_pair(r->status, std::string(r->text));
+    });
+    const bool returnedAlone = done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    const auto [status, text] = done.get();
+    EXPECT_TRUE(returnedAlone) << "blocked on the FIFO";
+    EXPECT_EQ(status, -15);
+    EXPECT_EQ(text, "Unable to open Hex file. Unable to open the JIT data file.");
+}
+
 } // namespace
