@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "isp/core/regularfile.h"
 #include "isp/extflash/loaderhex.h"
 
 namespace qz::ext {
@@ -113,7 +114,7 @@ int parse_loader_descriptor(const char* path, LoaderDescriptor* out)
 {
     if (path == nullptr || path[0] == '\0')
         return 0;
-    std::FILE* f = std::fopen(path, "rb");
+    std::FILE* f = open_regular_file(path);
     if (f == nullptr)
         return 0;
     std::uint32_t lowest = 0;

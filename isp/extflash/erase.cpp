@@ -1,46 +1,25 @@
 #include "isp/extflash/erase.h"
 
-#include <cstdio>
 #include <set>
 
 #include "isp/core/errorcodes.h"
-#include "isp/core/hexrecord.h"
 #include "isp/core/ops_common.h"
+#include "isp/core/programsource.h"
 #include "isp/core/result.h"
 #include "isp/extflash/commands.h"
 #include "isp/extflash/descriptor.h"
+#include "isp/extflash/flashsinks.h"
 
 namespace qz::ext {
-
-namespace {
-
-// Blocks that the file's data records cover within the flash.
-bool mark_hex_blocks(const LoaderDescriptor& d, const char* hexFile, std::set<std::uint64_t>& marked)
-{
-    std::FILE* f = open_file_retry(hexFile, "rb");
-    if (f == nullptr)
-        return false;
-    const std::uint64_t flashStart = d.flashStart;
-    const std::uint64_t flashEnd = d.flashEnd;
-    for_each_hex_data(f, [&](const HexData& data) {
-        const std::uint64_t first = data.address > flashStart ? data.address : flashStart;
-        const std::uint64_t last = data.last() < flashEnd ? data.last() : flashEnd;
-        if (first > last)
-            return;
-        for (std::uint64_t b = (first - flashStart) / d.eraseBlockSize; b <= (last - flashStart) / d.eraseBlockSize; ++b)
-            marked.insert(b);
-    });
-    std::fclose(f);
-    return true;
-}
-
-} // namespace
 
 IspResult* erase_flash(int mode, unsigned blockMask, ProgressCallback cb, int user, const char* hexFile)
 {
     if (!require_port())
         return isp_result();
     const LoaderDescriptor& d = loader_descriptor();
+    // Without a loader connected there is no flash layout to erase by.
+    if (!descriptor_values_usable(d))
+        return set_result(kErrInvalidValue);
     if (mode == kEraseWholeFlash) {
         if (!report_progress(cb, QZ_EVENT_ERASE_BANK, 0, 0, user))
             return isp_result();
@@ -54,8 +33,9 @@ IspResult* erase_flash(int mode, unsigned blockMask, ProgressCallback cb, int us
 
     std::set<std::uint64_t> marked;
     if (mode == kEraseHexBlocks) {
-        if (hexFile == nullptr || !mark_hex_blocks(d, hexFile, marked))
-            return set_result(kErrOpenHexFile, "Reselect the Hex file.");
+        EraseBlockSink sink(d.flashStart, d.flashEnd, d.eraseBlockSize, marked);
+        if (IspResult* failed = load_hex_source(hexFile, sink))
+            return failed;
     } else {
         for (int i = 0; i < kMaskBlocks; ++i) {
             if (blockMask & (1u << i))

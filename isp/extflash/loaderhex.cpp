@@ -39,17 +39,6 @@ std::uint32_t load_hex_file_range(std::FILE* file, std::uint8_t* buffer, std::ui
     return highest;
 }
 
-std::uint32_t load_hex_text_range(const char* text, std::uint8_t* buffer, std::uint32_t first, std::uint32_t last,
-                                  bool* stored)
-{
-    std::uint32_t highest = first;
-    bool any = false;
-    for_each_hex_data(text, RangePlacer{buffer, first, last, &highest, &any});
-    if (stored != nullptr)
-        *stored = any;
-    return highest;
-}
-
 int hex_file_address_range(std::FILE* file, std::uint32_t* lowest, std::uint32_t* highest)
 {
     bool any = false;

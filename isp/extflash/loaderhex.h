@@ -1,6 +1,6 @@
-// Intel HEX reading for the loader file and the external flash image: data
-// records are placed only when they lie wholly in the range asked for, and
-// nothing goes to a RAM image.
+// Reading the flash loader's HEX file: its address span, and its data
+// records that lie wholly in a range (the descriptor search, the RAM image
+// to download). Records are taken as the HEX reader of the core finds them.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +13,6 @@ namespace qz::ext {
 // Returns the highest address stored, or `first` when none was; *stored
 // (when given) tells whether any record was.
 std::uint32_t load_hex_file_range(std::FILE* file, std::uint8_t* buffer, std::uint32_t first, std::uint32_t last,
-                                  bool* stored = nullptr);
-// The same over a zero-terminated text.
-std::uint32_t load_hex_text_range(const char* text, std::uint8_t* buffer, std::uint32_t first, std::uint32_t last,
                                   bool* stored = nullptr);
 
 // The lowest first address and the highest last address of the data

@@ -7,6 +7,7 @@
 #include "isp/core/debuglog.h"
 #include "isp/core/serialport.h"
 #include "isp/extflash/descriptor.h"
+#include "isp/core/regularfile.h"
 #include "isp/extflash/loaderhex.h"
 #include "isp/extflash/reply.h"
 
@@ -70,7 +71,7 @@ int download_loader_image(const char* loaderPath, std::uint32_t ramStart, std::u
     buffer.bytes = new (std::nothrow) std::uint8_t[size]();
     if (buffer.bytes == nullptr)
         return 0;
-    std::FILE* f = std::fopen(loaderPath, "rb");
+    std::FILE* f = open_regular_file(loaderPath);
     if (f == nullptr)
         return 0;
     const std::uint64_t last64 = static_cast<std::uint64_t>(ramStart) + size - 1;

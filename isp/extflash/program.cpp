@@ -5,10 +5,11 @@
 
 #include "isp/core/errorcodes.h"
 #include "isp/core/ops_common.h"
+#include "isp/core/programsource.h"
 #include "isp/core/result.h"
 #include "isp/extflash/commands.h"
 #include "isp/extflash/descriptor.h"
-#include "isp/extflash/flashsources.h"
+#include "isp/extflash/flashsinks.h"
 
 namespace qz::ext {
 
@@ -45,7 +46,17 @@ IspResult* program_flash(const FlashProgramRequest& req)
         return set_result_f(kErrAllocate, "size : %lu bytes", static_cast<unsigned long>(length));
     std::memset(image.bytes, req.useFillByte ? req.fillByte : d.erasedByte, length);
 
-    if (IspResult* failed = load_flash_sources(req, FlashImageView{image.bytes, d.flashStart, d.flashEnd}))
+    ProgramSources sources;
+    sources.hex_file = req.hexFile;
+    sources.jit_module = req.jitModule;
+    sources.jit_arguments = req.jitArguments;
+    sources.jit_timeout_s = req.jitTimeoutS;
+    sources.tasks = req.tasks;
+    sources.task_count = req.taskCount;
+    sources.cb = req.cb;
+    sources.user = req.user;
+    FlashImageSink sink(image.bytes, d.flashStart, d.flashEnd);
+    if (IspResult* failed = load_program_sources(sources, sink))
         return failed;
     if (all_equal(image.bytes, length, d.erasedByte))
         return set_success();

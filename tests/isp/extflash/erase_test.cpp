@@ -58,13 +58,12 @@ TEST_F(EraseTest, HexModeMarksEveryBlockARecordCovers)
     spec.eraseBlockSize = 0x100;
     connectLoader();
     // Two bytes across the end of block 0; one record over blocks 3..5; one
-    // byte in block 40, beyond the mask's 32; one outside the flash.
+    // byte in block 40, beyond the mask's 32.
     std::vector<std::uint8_t> wide(0x210, 0x11);
     const std::string hex = sim::loader::hexText(spec.flashStart + 0xFF, {1, 2}) +
                             sim::loader::hexText(spec.flashStart + 0x3F8, {9}, 16) +
                             sim::loader::hexText(spec.flashStart + 0x380, wide, 255) +
-                            sim::loader::hexText(spec.flashStart + 40 * 0x100 + 7, {5}) +
-                            sim::loader::hexText(spec.flashEnd + 1, {6});
+                            sim::loader::hexText(spec.flashStart + 40 * 0x100 + 7, {5});
     const std::string file = writeText("data.hex", hex);
     const IspResult* r = qz_erase(-2, 0, 0, cb, user(), file.c_str());
     ASSERT_EQ(r->status, 1) << r->text;
@@ -95,9 +94,18 @@ TEST_F(EraseTest, NothingMarkedIsNothingToErase)
     const IspResult* r = qz_erase(0, 0, 0, nullptr, 0, nullptr);
     EXPECT_EQ(r->status, -5);
     EXPECT_STREQ(r->text, "Invalid value or command sent. Please try the operation again. (nothing to erase)");
-    const std::string outside = writeText("outside.hex", sim::loader::hexText(0x1000, {1, 2, 3}));
-    EXPECT_EQ(qz_erase(-2, 0, 0, nullptr, 0, outside.c_str())->status, -5);
     EXPECT_EQ(qz_erase(-2, 0, 0, nullptr, 0, path("missing.hex").c_str())->status, -15);
+}
+
+TEST_F(EraseTest, AFileWithDataOutsideTheFlashErasesNothing)
+{
+    connectLoader();
+    const std::string outside = writeText(
+        "outside.hex", sim::loader::hexText(spec.flashStart, {1}) + sim::loader::hexText(spec.flashEnd, {1, 2}));
+    const IspResult* r = qz_erase(-2, 0, 0, nullptr, 0, outside.c_str());
+    EXPECT_EQ(r->status, -15);
+    EXPECT_STREQ(r->text, "Unable to open Hex file. Reselect the Hex file. (address 0x80010000 outside the part)");
+    EXPECT_TRUE(sim->commands().empty());
 }
 
 TEST_F(EraseTest, ABlockIsTriedSixTimes)

@@ -90,8 +90,7 @@ TEST_F(ProgramTest, BlankChunksAreSkippedAndABlankImageSendsNothing)
 TEST_F(ProgramTest, AFillByteOtherThanTheErasedOneProgramsEveryChunk)
 {
     connectLoader();
-    const std::string empty = writeText("empty.hex", ":00000001FF\n");
-    ASSERT_EQ(program(empty, 1, 0x5A)->status, 1);
+    ASSERT_EQ(program("", 1, 0x5A)->status, 1); // no file: the fill alone
     EXPECT_EQ(programs().size(), flashSize() / spec.chunkSize);
     const std::vector<std::uint8_t> f = sim->flash();
     EXPECT_TRUE(std::all_of(f.begin(), f.end(), [](std::uint8_t b) { return b == 0x5A; }));
@@ -152,9 +151,8 @@ TEST_F(ProgramTest, SourcesThatCannotBeReadFail)
     EXPECT_TRUE(sim->commands().empty());
 }
 
-TEST_F(ProgramTest, ProductionTasksPlaceTheirBytesWithinTheFlash)
+TEST_F(ProgramTest, ProductionTasksPlaceTheirBytesInTheFlash)
 {
-    spec.flashEnd = 0x80007FFF; // so one record can cross the flash end
     connectLoader();
     ProductionTask tasks[2]{};
     tasks[0].type = QZ_TASK_DIRECT_DATA;
@@ -164,8 +162,7 @@ TEST_F(ProgramTest, ProductionTasksPlaceTheirBytesWithinTheFlash)
     tasks[0].data[1] = 0xA2;
     tasks[0].data[2] = 0xA3;
     tasks[1].type = QZ_TASK_HEX_FILE;
-    const std::string hex = writeText("task.hex", sim::loader::hexText(spec.flashEnd - 1, {0xB1, 0xB2, 0xB3}) +
-                                                      sim::loader::hexText(spec.flashEnd - 7, {0xC1, 0xC2}));
+    const std::string hex = writeText("task.hex", sim::loader::hexText(spec.flashEnd - 7, {0xC1, 0xC2}));
     std::snprintf(tasks[1].path, sizeof tasks[1].path, "%s", hex.c_str());
     ASSERT_EQ(qz_program2(nullptr, 0, 0, 0, 0, 2, tasks, 0, 0, nullptr, 0)->status, 1);
     const std::vector<std::uint8_t> f = sim->flash();
@@ -173,8 +170,18 @@ TEST_F(ProgramTest, ProductionTasksPlaceTheirBytesWithinTheFlash)
     EXPECT_EQ(f[0x12], 0xA3);
     EXPECT_EQ(f[flashSize() - 8], 0xC1);
     EXPECT_EQ(f[flashSize() - 7], 0xC2);
-    EXPECT_EQ(f[flashSize() - 2], 0xFF); // the record that crosses the end is dropped whole
-    EXPECT_EQ(f[flashSize() - 1], 0xFF);
+}
+
+TEST_F(ProgramTest, DataBeyondTheFlashFailsTheRunBeforeAnythingIsSent)
+{
+    spec.flashEnd = 0x80007FFF; // so one record can cross the flash end
+    connectLoader();
+    const std::string hex = writeText("data.hex", sim::loader::hexText(spec.flashStart, {1, 2}) +
+                                                      sim::loader::hexText(spec.flashEnd - 1, {0xB1, 0xB2, 0xB3}));
+    const IspResult* r = program(hex);
+    EXPECT_EQ(r->status, -15);
+    EXPECT_STREQ(r->text, "Unable to open Hex file. Reselect the Hex file. (address 0x80008000 outside the part)");
+    EXPECT_TRUE(sim->commands().empty());
 }
 
 TEST_F(ProgramTest, WithoutAPortThereIsNoConnection)

@@ -118,13 +118,6 @@ std::vector<PartInfo> buildParts()
     parts.push_back(lpc18xxPart("LPC1853", 18001, {0xF001DA30, 0x00000044}, 0x40000, true));
     parts.push_back(lpc18xxPart("LPC1822", 18011, {0xF001DA30, 0x000000D2}, 0x40000, false));
     {
-        // Flashless: ISP writes to RAM only, and a "G" there starts that code.
-        PartInfo p = lpc18xxPart("LPC1850", 18000, {0xF000D830, 0x00000000}, 0, false);
-        p.banks.clear();
-        p.ramEnd = 0x10017FFF;
-        parts.push_back(p);
-    }
-    {
         PartInfo p = lpc18xxPart("LPC4357", 19003, {0xA001CA30, 0x00000044}, 0x80000, true);
         p.core = Core::M4;
         parts.push_back(p);
