@@ -4,6 +4,8 @@
 #include "isp/extflash/descriptor.h"
 #include "tests/isp/extflash/extflashfixture.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 using exttest::Persona;
@@ -126,6 +128,19 @@ TEST_F(ConnectTest, RefusalsBeforeAnyPortIsOpened)
 
     EXPECT_FALSE(qz::port_is_open());
     EXPECT_EQ(sim->queries(), 0);
+}
+
+TEST_F(ConnectTest, ALoaderPathThatIsNoRegularFileIsRefusedAtOnce)
+{
+    prepare(Persona::Loader);
+    const std::string fifo = path("loader.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ConnectOptions o = options();
+    for (const std::string& p : {fifo, tmp.path()}) {
+        std::snprintf(o.flash_loader_path, sizeof o.flash_loader_path, "%s", p.c_str());
+        EXPECT_EQ(qz_connect(&o, QZ_CONNECT_OPTIONS_SIZE)->status, -5) << p;
+    }
+    EXPECT_FALSE(qz::port_is_open());
 }
 
 TEST_F(ConnectTest, AnUnknownStartMethodIsRefusedWithoutAPort)
