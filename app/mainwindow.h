@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCloseEvent>
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QString>
@@ -45,6 +46,11 @@ public:
 
 signals:
     void Thread_FirmwareUpgrade();
+
+protected:
+    // While a firmware upgrade runs the window stays: closing it would hide
+    // an upgrade that goes on writing to the converter.
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     // Frame, hidden chords and dialogs.

@@ -141,6 +141,19 @@ void MainWindow::ClickedFWUpgrade()
     emit Thread_FirmwareUpgrade();
 }
 
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (upgradeState == UpgradeState::Running) {
+        event->ignore();
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("A firmware upgrade is running. Vantrel can be closed once the upgrade "
+                                "has finished."),
+                             QMessageBox::Ok);
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::endUpgrade()
 {
     if (upgradeState == UpgradeState::Running)

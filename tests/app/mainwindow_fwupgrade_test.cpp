@@ -200,6 +200,35 @@ TEST_F(MainWindowFirmwareTest, EachFailingStepShowsItsMessage)
     }
 }
 
+// Quitting while the upgrade runs would hide it, not stop it: the window
+// says why it stays, and closes as before once the upgrade has ended.
+TEST_F(MainWindowFirmwareTest, ClosingWaitsUntilTheUpgradeHasEnded)
+{
+    ASSERT_NO_FATAL_FAILURE(connectSetup());
+    installUpgradeApi(&kFakeApi);
+    choose(QString::fromStdString(writeFile("converter.hex", ":00000001FF\n")));
+    fake.connectGate = false;
+    w<QPushButton>("FWUpgrade")->click();
+
+    boxes.clear();
+    w<QAction>("actionQuit")->trigger();
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(boxes.count(), 2) << boxes.summary().toStdString();
+    for (const MessageBoxRecorder::Box &box : boxes.boxes()) {
+        EXPECT_EQ(box.title, "Warning");
+        EXPECT_EQ(box.text, "A firmware upgrade is running. Vantrel can be closed once the upgrade has finished.");
+        EXPECT_EQ(box.icon, QMessageBox::Warning);
+    }
+
+    fake.connectGate = true;
+    ASSERT_TRUE(waitForFinalBox(2));
+    EXPECT_EQ(boxes.at(2).title, "Firmeare upgrade");
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(boxes.count(), 3);
+}
+
 TEST_F(MainWindowFirmwareTest, ProgressAfterTheFinalCodeIsIgnoredUntilTheNextUpgrade)
 {
     connectSetup();
