@@ -112,9 +112,6 @@ private:
     void endUpgrade();
     bool refuseFirmwareFile(const QString &path);
 
-    // Port names travel on into fixed fields (the firmware upgrade's);
-    // a name that does not fit is refused here with a message.
-    bool acceptPortName(const QString &name);
     // Closes the port and drops the bytes still queued for it, so that they
     // never reach the next converter.
     void closePort();

@@ -200,6 +200,31 @@ TEST_F(MainWindowFirmwareTest, EachFailingStepShowsItsMessage)
     }
 }
 
+// A stable name too long for the upgrade's 50-byte field: the upgrade opens
+// the device the name leads to.
+TEST_F(MainWindowFirmwareTest, ALongPortNameUpgradesThroughItsDevice)
+{
+    ASSERT_NO_FATAL_FAILURE(startSim(sim::ConverterMode::Setup));
+    const QString link = QString::fromStdString(dir) + "/usb-Harbendale_CAN_Converter_0123456789ABCDEF-if00-port0";
+    ASSERT_GE(link.size(), 60);
+    ASSERT_TRUE(QFile::link(QString::fromStdString(sim->portPath()), link));
+    qputenv("VANTREL_EXTRA_PORTS", link.toLocal8Bit());
+    ASSERT_NO_FATAL_FAILURE(makeTabWindow());
+    ASSERT_NO_FATAL_FAILURE(openPort(link, true));
+    ASSERT_TRUE(connected()) << boxes.summary().toStdString();
+    w<QTabWidget>("tabWidget")->setCurrentIndex(2);
+
+    installUpgradeApi(&kFakeApi);
+    choose(QString::fromStdString(writeFile("converter.hex", ":00000001FF\n")));
+    w<QPushButton>("FWUpgrade")->click();
+    ASSERT_TRUE(waitForFinalBox(0));
+    EXPECT_EQ(boxes.at(0).title, "Firmeare upgrade") << boxes.summary().toStdString();
+    const std::vector<std::string> calls = fake.takeCalls();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[2], "connect " + sim->portPath());
+    EXPECT_EQ(fuCount(), 1);
+}
+
 // Quitting while the upgrade runs would hide it, not stop it: the window
 // says why it stays, and closes as before once the upgrade has ended.
 TEST_F(MainWindowFirmwareTest, ClosingWaitsUntilTheUpgradeHasEnded)
