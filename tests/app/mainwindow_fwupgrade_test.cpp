@@ -82,7 +82,7 @@ UpgradeApi slowMotionApi()
 
 TEST_F(MainWindowFirmwareTest, UpgradesTheConverterEndToEnd)
 {
-    connectSetup(true);
+    ASSERT_NO_FATAL_FAILURE(connectSetup(true));
     EXPECT_EQ(w<QLineEdit>("FirmwareVersion")->text(), "V2.01\r");
 
     // 2 KiB of code in two program blocks, naming its version.
@@ -138,7 +138,7 @@ TEST_F(MainWindowFirmwareTest, UpgradesTheConverterEndToEnd)
     EXPECT_EQ(std::count(flash.begin() + 0x800, flash.end(), 0xFF), 0x8000 - 0x800) << "the rest stays erased";
 
     // Back on the converter, which now runs the new firmware.
-    reconnect();
+    ASSERT_NO_FATAL_FAILURE(reconnect());
     EXPECT_EQ(w<QLineEdit>("FirmwareVersion")->text(), "V2.05\r");
     EXPECT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
 }
@@ -147,7 +147,7 @@ TEST_F(MainWindowFirmwareTest, UpgradesTheConverterEndToEnd)
 
 TEST_F(MainWindowFirmwareTest, EachFailingStepShowsItsMessage)
 {
-    connectSetup();
+    ASSERT_NO_FATAL_FAILURE(connectSetup());
     installUpgradeApi(&kFakeApi);
     const std::string hex = writeFile("converter.hex", ":00000001FF\n");
     choose(QString::fromStdString(hex));
@@ -196,7 +196,7 @@ TEST_F(MainWindowFirmwareTest, EachFailingStepShowsItsMessage)
         }
 
         // As the user would: connect again and retry.
-        reconnect();
+        ASSERT_NO_FATAL_FAILURE(reconnect());
     }
 }
 
@@ -256,7 +256,7 @@ TEST_F(MainWindowFirmwareTest, ClosingWaitsUntilTheUpgradeHasEnded)
 
 TEST_F(MainWindowFirmwareTest, ProgressAfterTheFinalCodeIsIgnoredUntilTheNextUpgrade)
 {
-    connectSetup();
+    ASSERT_NO_FATAL_FAILURE(connectSetup());
     installUpgradeApi(&kFakeApi);
     choose(QString::fromStdString(writeFile("converter.hex", ":00000001FF\n")));
     QSignalSpy started(window.get(), SIGNAL(Thread_FirmwareUpgrade()));
@@ -271,9 +271,9 @@ TEST_F(MainWindowFirmwareTest, ProgressAfterTheFinalCodeIsIgnoredUntilTheNextUpg
         EXPECT_TRUE(actions() == (Actions{false, false, false}));
 
         // While it runs, progress shows; a second start is not taken.
-        progress(42);
+        ASSERT_NO_FATAL_FAILURE(progress(42));
         EXPECT_EQ(bar(), 42);
-        invoke("SetTestMode");
+        ASSERT_NO_FATAL_FAILURE(invoke("SetTestMode"));
         ASSERT_TRUE(w<QPushButton>("FWUpgrade")->isEnabled());
         w<QPushButton>("FWUpgrade")->click();
         EXPECT_EQ(started.count(), round + 1);
@@ -285,13 +285,13 @@ TEST_F(MainWindowFirmwareTest, ProgressAfterTheFinalCodeIsIgnoredUntilTheNextUpg
         ASSERT_TRUE(actions() == (Actions{true, true, false}));
 
         // A value the worker's loop still had: the way back stays open.
-        progress(57);
+        ASSERT_NO_FATAL_FAILURE(progress(57));
         EXPECT_EQ(bar(), 100);
         EXPECT_TRUE(actions() == (Actions{true, true, false}));
-        progress(500);
+        ASSERT_NO_FATAL_FAILURE(progress(500));
         EXPECT_EQ(bar(), 0) << "the window's own reset still works";
 
-        reconnect();
+        ASSERT_NO_FATAL_FAILURE(reconnect());
     }
 }
 

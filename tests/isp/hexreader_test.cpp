@@ -206,6 +206,15 @@ TEST(HexReaderTargets, WithoutRamImageRamDataIsSkipped)
 
 TEST(HexReaderTargets, NullInputsReadNothing)
 {
+    std::vector<std::uint8_t> buffer(16, 0xA5);
+    RamImage ram;
+    ASSERT_EQ(ram.alloc(*find_cortex_device(4022)), 1);
+    const std::uint8_t ramBefore = *ram.at(kRam + 0x10);
+    load_hex_text(nullptr, buffer.data(), 0, 15, &ram);
+    load_hex_file(nullptr, buffer.data(), 0, 15, &ram);
+    EXPECT_EQ(buffer, std::vector<std::uint8_t>(16, 0xA5));
+    EXPECT_EQ(*ram.at(kRam + 0x10), ramBefore);
+    // Without any target either, nothing is touched and nothing breaks.
     load_hex_text(nullptr, nullptr, 0, 0, nullptr);
     load_hex_file(nullptr, nullptr, 0, 0, nullptr);
 }
