@@ -31,10 +31,42 @@ Console::Console(QWidget *parent)
 
 Console::~Console() = default;
 
+namespace {
+
+// Characters that end a line of the view (a block of the document).
+bool endsLine(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar::ParagraphSeparator
+           || c.unicode() == 0xFDD0 || c.unicode() == 0xFDD1;
+}
+
+} // namespace
+
 void Console::putData(const QByteArray &data)
 {
+    const QString text = QString::fromUtf8(data.constData(), int(qstrnlen(data.constData(), uint(data.size()))));
     moveCursor(QTextCursor::End, QTextCursor::MoveAnchor);
-    insertPlainText(QString::fromUtf8(data.constData(), int(qstrnlen(data.constData(), uint(data.size())))));
+
+    // Every insert lays out the whole last line again, so a line that never
+    // ends would make each piece cost more than the one before. Past
+    // kMaxLineLength characters the view starts a new line.
+    int open = document()->lastBlock().length() - 1;
+    QString shown;
+    shown.reserve(text.size() + text.size() / kMaxLineLength + 1);
+    for (const QChar c : text) {
+        if (endsLine(c)) {
+            open = 0;
+        } else {
+            // A surrogate pair stays on one line.
+            if (open >= kMaxLineLength && !c.isLowSurrogate()) {
+                shown += QLatin1Char('\n');
+                open = 0;
+            }
+            ++open;
+        }
+        shown += c;
+    }
+    insertPlainText(shown);
 }
 
 void Console::setFilePrefix(QString prefix)

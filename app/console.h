@@ -16,8 +16,12 @@ public:
     explicit Console(QWidget *parent = nullptr);
     ~Console() override;
 
+    // A line grows to this many characters; the next one starts a new line.
+    static constexpr int kMaxLineLength = 1024;
+
     // Appends the bytes at the end, as text up to a first zero byte; each
-    // carriage return starts a new line.
+    // carriage return starts a new line, and so does a line that reaches
+    // kMaxLineLength characters.
     void putData(const QByteArray &data);
     // Start of the saved file's name: the connected port's name. Path
     // separators in it become '_' when the file is named.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCloseEvent>
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QString>
@@ -45,6 +46,11 @@ public:
 
 signals:
     void Thread_FirmwareUpgrade();
+
+protected:
+    // While a firmware upgrade runs the window stays: closing it would hide
+    // an upgrade that goes on writing to the converter.
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     // Frame, hidden chords and dialogs.
@@ -106,9 +112,6 @@ private:
     void endUpgrade();
     bool refuseFirmwareFile(const QString &path);
 
-    // Port names travel on into fixed fields (the firmware upgrade's);
-    // a name that does not fit is refused here with a message.
-    bool acceptPortName(const QString &name);
     // Closes the port and drops the bytes still queued for it, so that they
     // never reach the next converter.
     void closePort();

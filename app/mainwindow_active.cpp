@@ -226,16 +226,14 @@ void MainWindow::autoConnectDone(int mode)
         const QSerialPort::StopBits stopBits = port().stopBits();
         const qint32 baud = port().baudRate(QSerialPort::AllDirections);
         const QString name = port().portName();
-        if (acceptPortName(name)) {
-            port().setPortName(name);
-            port().setBaudRate(baud, QSerialPort::AllDirections);
-            port().setStopBits(stopBits);
-            port().setDataBits(dataBits);
-            port().setParity(parity);
-            port().setFlowControl(flow);
-            port().open(QIODevice::ReadWrite);
-            connectMode = static_cast<std::uint8_t>(mode & 0xFF);
-        }
+        port().setPortName(name);
+        port().setBaudRate(baud, QSerialPort::AllDirections);
+        port().setStopBits(stopBits);
+        port().setDataBits(dataBits);
+        port().setParity(parity);
+        port().setFlowControl(flow);
+        port().open(QIODevice::ReadWrite);
+        connectMode = static_cast<std::uint8_t>(mode & 0xFF);
     } else {
         QMessageBox::critical(this, tr("Error"), tr("A CAN device cannot be found."), QMessageBox::Ok);
     }

@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QThread>
 
+#include "app/upgradeportname.h"
 #include "link/serialportthread.h"
 #include "ui_mainwindow.h"
 
@@ -29,6 +30,10 @@ constexpr int kProgressFailed = 1000;
 
 // A firmware file is told apart by its first few bytes.
 constexpr qint64 kFileHeadBytes = 10;
+
+// The upgrade carries the port name in a 50-byte field, its terminating
+// zero included.
+constexpr int kPortNameCapacity = 50;
 
 } // namespace
 
@@ -111,13 +116,14 @@ void MainWindow::ClickedFWUpgrade()
 
     // The worker takes the target before "FU" goes out, so that one it
     // cannot hold is refused while the converter still runs its firmware.
-    const QString portName = port().portName();
-    const QByteArray portName8 = portName.toLocal8Bit();
-    const QByteArray path8 = path.toLocal8Bit();
-    if (!acceptPortName(portName)) {
+    const QString portName = upgradePortName(port().portName(), kPortNameCapacity);
+    if (portName.isEmpty()) {
+        QMessageBox::critical(this, tr("Error"), tr("The port name is too long."), QMessageBox::Ok);
         statusBar()->showMessage(tr("Firmware upgrade error."));
         return;
     }
+    const QByteArray portName8 = portName.toLocal8Bit();
+    const QByteArray path8 = path.toLocal8Bit();
     if (!serialThread->setUpgradeTarget(portName8.constData(), path8.constData())) {
         QMessageBox::critical(this, tr("Error"), tr("File error."), QMessageBox::Ok);
         statusBar()->showMessage(tr("Firmware upgrade error."));
@@ -139,6 +145,19 @@ void MainWindow::ClickedFWUpgrade()
 
     upgradeState = UpgradeState::Running;
     emit Thread_FirmwareUpgrade();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (upgradeState == UpgradeState::Running) {
+        event->ignore();
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("A firmware upgrade is running. Vantrel can be closed once the upgrade "
+                                "has finished."),
+                             QMessageBox::Ok);
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::endUpgrade()

@@ -20,9 +20,6 @@ namespace {
 
 // Replies are parsed from a copy of at most this many bytes.
 constexpr int kReplyCopySize = 30;
-// The firmware upgrade carries the port name in a 50-byte field, its
-// terminating zero included.
-constexpr int kPortNameCapacity = 50;
 
 // The converter's answer to a setup command that it carried out.
 bool replyOk(const QByteArray &reply)
@@ -61,9 +58,6 @@ void MainWindow::ClickedPortOpen()
 {
     settingsDialog->updateSettings();
     const SerialSettings settings = settingsDialog->settings();
-    if (!acceptPortName(settings.portName))
-        return;
-
     port().setPortName(settings.portName);
     port().setBaudRate(settings.baudRate, QSerialPort::AllDirections);
     port().setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits));
@@ -278,12 +272,4 @@ void MainWindow::loadDeviceConfig()
         return;
     }
     messageLabel->setText(tr("Configuration retrieved."));
-}
-
-bool MainWindow::acceptPortName(const QString &name)
-{
-    if (name.toLocal8Bit().size() < kPortNameCapacity)
-        return true;
-    QMessageBox::critical(this, tr("Error"), tr("The port name is too long."), QMessageBox::Ok);
-    return false;
 }

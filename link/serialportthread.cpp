@@ -2,6 +2,7 @@
 
 #include "link/consolelog.h"
 #include "link/firmwareupgrade.h"
+#include "link/replywait.h"
 #include "link/txring.h"
 
 #include <chrono>
@@ -136,9 +137,12 @@ int SerialPortThread::probeCycles(qint32 baudRate)
 bool SerialPortThread::writeRequest(const QByteArray& request, int writtenWaitMs)
 {
     // Only a write of nothing ends the exchange; a failed write (-1) does not.
-    if (port.write(request) == 0)
+    const qint64 written = port.write(request);
+    if (written == 0)
         return false;
     port.waitForBytesWritten(writtenWaitMs);
+    if (written > 0)
+        awaitReply(port, request);
     return true;
 }
 
@@ -193,9 +197,12 @@ QByteArray SerialPortThread::exchangeSetupCommand()
 QByteArray SerialPortThread::probeDevice()
 {
     port.clearError();
-    if (port.write(probeCommand) == 0)
+    qint64 written = port.write(probeCommand);
+    if (written == 0)
         return QByteArray();
     port.waitForBytesWritten(1);
+    if (written > 0)
+        awaitReply(port, probeCommand);
 
     const int cycles = probeCycles(port.baudRate());
 
@@ -211,9 +218,12 @@ QByteArray SerialPortThread::probeDevice()
     }
 
     QByteArray reply;
-    if (port.write(probeCommand) == 0)
+    written = port.write(probeCommand);
+    if (written == 0)
         return reply;
     port.waitForBytesWritten(1);
+    if (written > 0)
+        awaitReply(port, probeCommand);
     port.clearError();
 
     deadline = phaseDeadline(cycles, kCollectWaitMs);

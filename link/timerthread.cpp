@@ -45,6 +45,11 @@ void TimerThread::setPeriod(int n)
     timerPeriod.store(std::max(n, 0));
 }
 
+int TimerThread::period() const
+{
+    return timerPeriod.load();
+}
+
 void TimerThread::stopLoop()
 {
     running.store(0);

@@ -24,6 +24,8 @@ public:
     // The interval in units of 2 ms (50 after construction, 100 ms); a
     // negative period counts as 0. Takes effect from the next interval.
     void setPeriod(int n);
+    // The interval that the next one will last, in units of 2 ms.
+    int period() const;
     // Ends the loop; a sleep in progress is cut short and emits no tick.
     void stopLoop();
 

@@ -494,7 +494,7 @@ def write_ico(path, draw):
 IMAGES = [
     ('Check_mark_green.png', 200, 179, draw_check),
     ('Firmware.png', 64, 64, draw_firmware),
-    ('x_mark_red.png', 6015, 6124, draw_cross),
+    ('x_mark_red.png', 251, 256, draw_cross),
     ('application-exit.png', 128, 128, draw_exit),
     ('connect1.png', 128, 128, draw_connect_auto),
     ('search.png', 256, 256, draw_search),

@@ -13,6 +13,6 @@ for variant in plain sanitize; do
   echo "=== $variant build"
   "$top/scripts/build.sh" "$dir" "${opts[@]}"
   echo "=== $variant tests"
-  (cd "$dir" && ctest --output-on-failure -j"$(nproc)" --timeout 300 --repeat until-pass:2) || status=1
+  (cd "$dir" && ctest --output-on-failure -j"$(nproc)" --timeout 300) || status=1
 done
 exit $status

@@ -65,7 +65,7 @@ TEST(AppResources, HoldEveryImageAtItsSize)
 {
     const Picture pictures[] = {
         {":/images/Check_mark_green.png", 200, 179}, {":/images/Firmware.png", 64, 64},
-        {":/images/x_mark_red.png", 6015, 6124},     {":/images/application-exit.png", 128, 128},
+        {":/images/x_mark_red.png", 251, 256},       {":/images/application-exit.png", 128, 128},
         {":/images/connect1.png", 128, 128},         {":/images/search.png", 256, 256},
         {":/images/disconnect.png", 128, 128},       {":/images/connect.png", 128, 128},
         {":/images/clear.png", 128, 128},            {":/images/settings.png", 128, 128},

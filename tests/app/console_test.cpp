@@ -89,6 +89,37 @@ TEST(ConsoleView, GrowsWithoutLimitOnceTheLimitIsRemoved)
     EXPECT_EQ(console.document()->firstBlock().text(), QString("L0"));
 }
 
+// A line that never ends is shown as lines of kMaxLineLength characters,
+// however the bytes are cut into pieces; a line end starts the count again.
+TEST(ConsoleView, BreaksALineThatReachesTheLengthLimit)
+{
+    const int max = Console::kMaxLineLength;
+    const QByteArray endless(3 * max + 10, 'x');
+    for (int piece : {1, 7, 64, max, 4 * max}) {
+        Console console;
+        console.putData("ab\r");
+        for (int at = 0; at < endless.size(); at += piece)
+            console.putData(endless.mid(at, piece));
+        console.putData("\r" + QByteArray(max, 'y'));
+        const QStringList lines = console.toPlainText().split('\n');
+        const QStringList expected = {"ab", QString(max, 'x'), QString(max, 'x'), QString(max, 'x'),
+                                      QString(10, 'x'), QString(max, 'y')};
+        EXPECT_EQ(lines, expected) << piece;
+    }
+}
+
+TEST(ConsoleView, KeepsASurrogatePairOnOneLine)
+{
+    const int max = Console::kMaxLineLength;
+    Console console;
+    // U+1F600 in UTF-8 is two UTF-16 units; it would straddle the limit.
+    console.putData(QByteArray(max - 1, 'x') + "\xF0\x9F\x98\x80" + "z");
+    const QStringList lines = console.toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines.at(0), QString(max - 1, 'x') + QString::fromUtf8("\xF0\x9F\x98\x80"));
+    EXPECT_EQ(lines.at(1), QString("z"));
+}
+
 // Runs each test in a fresh working directory.
 class ConsoleSave : public ::testing::Test {
 protected:

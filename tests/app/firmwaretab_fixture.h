@@ -151,7 +151,7 @@ protected:
 
     void makeTabWindow()
     {
-        makeWindow();
+        ASSERT_NO_FATAL_FAILURE(makeWindow());
         invoke("SetAutoMode"); // Auto Connect shown, so its state can be read
         auto *bar = w<QProgressBar>("FWProgressBar");
         shownProgress = bar->value();
@@ -169,16 +169,16 @@ protected:
     // A converter in setup mode, the window connected to it, the firmware tab shown.
     void connectSetup(bool withBootRom = false)
     {
-        startSim(sim::ConverterMode::Setup);
+        ASSERT_NO_FATAL_FAILURE(startSim(sim::ConverterMode::Setup));
         if (withBootRom)
             bootRom = std::make_unique<sim::ConverterBootRom>(*sim);
-        makeTabWindow();
-        reconnect();
+        ASSERT_NO_FATAL_FAILURE(makeTabWindow());
+        ASSERT_NO_FATAL_FAILURE(reconnect());
     }
 
     void reconnect()
     {
-        openSim(true);
+        ASSERT_NO_FATAL_FAILURE(openSim(true));
         ASSERT_TRUE(connected()) << boxes.summary().toStdString();
         w<QTabWidget>("tabWidget")->setCurrentIndex(2);
         ASSERT_EQ(w<QTabWidget>("tabWidget")->currentIndex(), 2);

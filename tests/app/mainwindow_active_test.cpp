@@ -36,9 +36,9 @@ class MainWindowActiveTest : public MainWindowFixture {
 protected:
     void connectActive()
     {
-        startSim(sim::ConverterMode::Active);
-        makeWindow();
-        openSim(false);
+        ASSERT_NO_FATAL_FAILURE(startSim(sim::ConverterMode::Active));
+        ASSERT_NO_FATAL_FAILURE(makeWindow());
+        ASSERT_NO_FATAL_FAILURE(openSim(false));
         ASSERT_TRUE(connected()) << boxes.summary().toStdString();
         EXPECT_EQ(w<QTabWidget>("tabWidget")->currentIndex(), 0);
         EXPECT_EQ(sim->probeCount(), 0); // active mode asks the converter nothing
@@ -56,7 +56,7 @@ protected:
 
 TEST_F(MainWindowActiveTest, FramesTypedInTheFormReachTheWireExactly)
 {
-    connectActive();
+    ASSERT_NO_FATAL_FAILURE(connectActive());
     struct Case {
         int format;
         const char *id;
@@ -89,7 +89,7 @@ TEST_F(MainWindowActiveTest, FramesTypedInTheFormReachTheWireExactly)
 
 TEST_F(MainWindowActiveTest, PeriodicSendingRepeatsUntilStopped)
 {
-    connectActive();
+    ASSERT_NO_FATAL_FAILURE(connectActive());
     setFrame(0, "123", 1, {"55"});
     w<QCheckBox>("AutoCheck")->setChecked(true);
     auto *send = w<QPushButton>("Send_Ctrl");
@@ -121,7 +121,7 @@ TEST_F(MainWindowActiveTest, PeriodicSendingRepeatsUntilStopped)
 
 TEST_F(MainWindowActiveTest, DisconnectingStopsPeriodicSending)
 {
-    connectActive();
+    ASSERT_NO_FATAL_FAILURE(connectActive());
     setFrame(0, "456", 0);
     w<QCheckBox>("AutoCheck")->setChecked(true);
     w<QPushButton>("Send_Ctrl")->click();
@@ -135,7 +135,7 @@ TEST_F(MainWindowActiveTest, DisconnectingStopsPeriodicSending)
     QTest::qWait(1000);
 
     const std::size_t frames = sim->frameCount();
-    openSim(false);
+    ASSERT_NO_FATAL_FAILURE(openSim(false));
     ASSERT_TRUE(connected());
     EXPECT_TRUE(w<QCheckBox>("AutoCheck")->isEnabled());
     EXPECT_TRUE(w<QLineEdit>("ID_Ctrl")->isEnabled());
@@ -145,7 +145,7 @@ TEST_F(MainWindowActiveTest, DisconnectingStopsPeriodicSending)
 
 TEST_F(MainWindowActiveTest, ReceivedLinesAreCountedAndShown)
 {
-    connectActive();
+    ASSERT_NO_FATAL_FAILURE(connectActive());
     sim->inject("t1232AABB\rT7FF0\r");
     ASSERT_TRUE(QTest::qWaitFor([&] { return rxCount() == 2; }, kWaitMs)) << rxCount();
     sim->inject("ab");
@@ -158,7 +158,7 @@ TEST_F(MainWindowActiveTest, ReceivedLinesAreCountedAndShown)
 
 TEST_F(MainWindowActiveTest, QueuedBytesDoNotOutliveTheConnection)
 {
-    connectActive();
+    ASSERT_NO_FATAL_FAILURE(connectActive());
     setFrame(0, "321", 2, {"AB", "CD"});
     // Queued, then the port goes before a single byte could leave.
     w<QPushButton>("Send_Ctrl")->click();
@@ -166,7 +166,7 @@ TEST_F(MainWindowActiveTest, QueuedBytesDoNotOutliveTheConnection)
     EXPECT_FALSE(connected());
     sim->clearRecords();
 
-    openSim(false);
+    ASSERT_NO_FATAL_FAILURE(openSim(false));
     ASSERT_TRUE(connected());
     QTest::qWait(700);
     EXPECT_EQ(sim->received(), "");
@@ -175,10 +175,10 @@ TEST_F(MainWindowActiveTest, QueuedBytesDoNotOutliveTheConnection)
     // Nor does a line queued while no port is open (test mode lets Send
     // work without one).
     w<QAction>("actionDisconnect")->trigger();
-    invoke("SetTestMode");
+    ASSERT_NO_FATAL_FAILURE(invoke("SetTestMode"));
     w<QPushButton>("Send_Ctrl")->click();
     QTest::qWait(200);
-    openSim(false);
+    ASSERT_NO_FATAL_FAILURE(openSim(false));
     ASSERT_TRUE(connected());
     QTest::qWait(700);
     EXPECT_EQ(sim->received(), "");
@@ -187,7 +187,7 @@ TEST_F(MainWindowActiveTest, QueuedBytesDoNotOutliveTheConnection)
 
 TEST_F(MainWindowActiveTest, PortWhoseOtherSideWentAwayIsClosedWithOneBox)
 {
-    connectActive();
+    ASSERT_NO_FATAL_FAILURE(connectActive());
     sim.reset();
     ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.count() > 0; }, kWaitMs));
     QTest::qWait(500);
@@ -202,7 +202,7 @@ TEST_F(MainWindowActiveTest, PortWhoseOtherSideWentAwayIsClosedWithOneBox)
 
 TEST_F(MainWindowActiveTest, EachPortErrorIsHandledByItsKind)
 {
-    connectActive();
+    ASSERT_NO_FATAL_FAILURE(connectActive());
     BoxShowWatcher watcher([this] { return connectionText(); });
     struct Case {
         QSerialPort::SerialPortError error;
@@ -229,7 +229,7 @@ TEST_F(MainWindowActiveTest, EachPortErrorIsHandledByItsKind)
     for (const Case &c : cases) {
         SCOPED_TRACE(int(c.error));
         if (!connected()) {
-            openSim(false);
+            ASSERT_NO_FATAL_FAILURE(openSim(false));
             ASSERT_TRUE(connected()) << boxes.summary().toStdString();
         }
         boxes.clear();
@@ -257,10 +257,10 @@ TEST_F(MainWindowActiveTest, EachPortErrorIsHandledByItsKind)
 
 TEST_F(MainWindowActiveTest, ClosingTheWindowWhilePeriodicSendingRunsStopsEveryThread)
 {
-    startSim(sim::ConverterMode::Active);
+    ASSERT_NO_FATAL_FAILURE(startSim(sim::ConverterMode::Active));
     const int before = windowThreads();
-    makeWindow();
-    openSim(false);
+    ASSERT_NO_FATAL_FAILURE(makeWindow());
+    ASSERT_NO_FATAL_FAILURE(openSim(false));
     ASSERT_TRUE(connected());
     w<QCheckBox>("AutoCheck")->setChecked(true);
     w<QPushButton>("Send_Ctrl")->click();
@@ -280,9 +280,9 @@ TEST_F(MainWindowActiveTest, ClosingTheWindowWhilePeriodicSendingRunsStopsEveryT
 
 TEST_F(MainWindowActiveTest, HiddenTestStepsSendTheirCharacters)
 {
-    connectActive();
+    ASSERT_NO_FATAL_FAILURE(connectActive());
     sim->clearRecords();
-    invoke("SetTestMode");
+    ASSERT_NO_FATAL_FAILURE(invoke("SetTestMode"));
     w<QAction>("actionTest_Step1")->trigger();
     w<QAction>("actionTest_Step2")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return sim->lineCount() >= 2; }, kWaitMs));
@@ -293,9 +293,9 @@ TEST_F(MainWindowActiveTest, HiddenTestStepsSendTheirCharacters)
 
 TEST_F(MainWindowActiveTest, AutoConnectSkipsAMissingPortWithoutABox)
 {
-    startSim(sim::ConverterMode::Active, {}, "/dev/vantrel-no-such-port");
-    makeWindow();
-    invoke("SetAutoMode");
+    ASSERT_NO_FATAL_FAILURE(startSim(sim::ConverterMode::Active, {}, "/dev/vantrel-no-such-port"));
+    ASSERT_NO_FATAL_FAILURE(makeWindow());
+    ASSERT_NO_FATAL_FAILURE(invoke("SetAutoMode"));
     auto *autoConnect = w<QAction>("actionAutoConnect");
     EXPECT_TRUE(autoConnect->isVisible());
     autoConnect->trigger();

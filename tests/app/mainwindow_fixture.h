@@ -148,7 +148,7 @@ protected:
 
     void openSim(bool setupMode)
     {
-        openPort(QString::fromStdString(sim->portPath()), setupMode);
+        ASSERT_NO_FATAL_FAILURE(openPort(QString::fromStdString(sim->portPath()), setupMode));
     }
 
     // The status bar's four labels, in their order: messages, connection,

@@ -23,7 +23,7 @@ protected:
     {
         MainWindowFixture::SetUp();
         QCoreApplication::setApplicationVersion("1.0.0.8");
-        makeWindow();
+        ASSERT_NO_FATAL_FAILURE(makeWindow());
     }
     void chord(Qt::Key key) { QTest::keyClick(window.get(), key, Qt::ControlModifier | Qt::AltModifier); }
     std::vector<std::pair<QString, int>> items(const char *combo)
@@ -102,7 +102,7 @@ TEST_F(MainWindowFrameTest, EveryConnectionFindsItsSignalAndSlot)
     window.reset();
     connectWarnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(keepConnectWarnings);
-    makeWindow();
+    ASSERT_NO_FATAL_FAILURE(makeWindow());
     qInstallMessageHandler(previous);
     EXPECT_TRUE(connectWarnings.isEmpty()) << connectWarnings.join("\n").toStdString();
 }
@@ -144,7 +144,7 @@ TEST_F(MainWindowFrameTest, FrameFieldsFollowTheFrameType)
 
 TEST_F(MainWindowFrameTest, TwoTypedDigitsMoveOnToTheNextByte)
 {
-    invoke("SetTestMode");
+    ASSERT_NO_FATAL_FAILURE(invoke("SetTestMode"));
     auto *third = w<QLineEdit>("DATA1_Ctrl_3");
     auto *fourth = w<QLineEdit>("DATA1_Ctrl_4");
     third->setFocus();

@@ -19,14 +19,14 @@ const QString kPathErrorText =
 
 TEST_F(MainWindowFirmwareTest, ActiveModeKeepsToTheActiveTab)
 {
-    startSim(sim::ConverterMode::Active);
-    makeTabWindow();
-    openSim(false);
+    ASSERT_NO_FATAL_FAILURE(startSim(sim::ConverterMode::Active));
+    ASSERT_NO_FATAL_FAILURE(makeTabWindow());
+    ASSERT_NO_FATAL_FAILURE(openSim(false));
     ASSERT_TRUE(connected());
     auto *tabs = w<QTabWidget>("tabWidget");
     ASSERT_EQ(tabs->currentIndex(), 0);
     for (int index : {1, 2}) {
-        progress(42);
+        ASSERT_NO_FATAL_FAILURE(progress(42));
         tabs->setCurrentIndex(index);
         EXPECT_EQ(tabs->currentIndex(), 0) << index;
         EXPECT_EQ(bar(), 0) << "the bar is reset on every change";
@@ -36,9 +36,9 @@ TEST_F(MainWindowFirmwareTest, ActiveModeKeepsToTheActiveTab)
 
 TEST_F(MainWindowFirmwareTest, SetupModeShowsTheSetupAndFirmwareTabsOnly)
 {
-    connectSetup();
+    ASSERT_NO_FATAL_FAILURE(connectSetup());
     auto *tabs = w<QTabWidget>("tabWidget");
-    progress(42);
+    ASSERT_NO_FATAL_FAILURE(progress(42));
     tabs->setCurrentIndex(1);
     EXPECT_EQ(tabs->currentIndex(), 1);
     EXPECT_EQ(bar(), 0);
@@ -53,7 +53,7 @@ TEST_F(MainWindowFirmwareTest, SetupModeShowsTheSetupAndFirmwareTabsOnly)
 
 TEST_F(MainWindowFirmwareTest, ChoosingAFileKeepsToPlainAsciiPaths)
 {
-    makeTabWindow();
+    ASSERT_NO_FATAL_FAILURE(makeTabWindow());
     invoke("SetTestMode"); // the tabs without a port
     auto *path = w<QLineEdit>("FWFilePath");
 
@@ -92,7 +92,7 @@ TEST_F(MainWindowFirmwareTest, ChoosingAFileKeepsToPlainAsciiPaths)
 
 TEST_F(MainWindowFirmwareTest, AFileThatDoesNotStartWithAColonStopsBeforeFu)
 {
-    connectSetup();
+    ASSERT_NO_FATAL_FAILURE(connectSetup());
     installUpgradeApi(&kFakeApi);
     const std::string fifo = dir + "/fifo.hex";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -112,7 +112,7 @@ TEST_F(MainWindowFirmwareTest, AFileThatDoesNotStartWithAColonStopsBeforeFu)
         boxes.clear();
         sim->clearRecords();
         w<QLineEdit>("FWFilePath")->setText(QString::fromStdString(file));
-        progress(42);
+        ASSERT_NO_FATAL_FAILURE(progress(42));
         w<QPushButton>("FWUpgrade")->click();
         ASSERT_EQ(boxes.count(), 1) << file;
         EXPECT_EQ(boxes.at(0).title, "Error");
@@ -131,7 +131,7 @@ TEST_F(MainWindowFirmwareTest, AFileThatDoesNotStartWithAColonStopsBeforeFu)
 
 TEST_F(MainWindowFirmwareTest, ProgressValuesBoxesAndActions)
 {
-    makeTabWindow();
+    ASSERT_NO_FATAL_FAILURE(makeTabWindow());
     struct Case {
         int value;
         int bar;
@@ -152,7 +152,7 @@ TEST_F(MainWindowFirmwareTest, ProgressValuesBoxesAndActions)
     };
     for (const Case &c : cases) {
         boxes.clear();
-        progress(c.value);
+        ASSERT_NO_FATAL_FAILURE(progress(c.value));
         EXPECT_EQ(bar(), c.bar) << c.value;
         EXPECT_TRUE(actions() == c.after) << c.value;
         if (c.box.isEmpty()) {

@@ -82,7 +82,7 @@ UpgradeApi slowMotionApi()
 
 TEST_F(MainWindowFirmwareTest, UpgradesTheConverterEndToEnd)
 {
-    connectSetup(true);
+    ASSERT_NO_FATAL_FAILURE(connectSetup(true));
     EXPECT_EQ(w<QLineEdit>("FirmwareVersion")->text(), "V2.01\r");
 
     // 2 KiB of code in two program blocks, naming its version.
@@ -138,7 +138,7 @@ TEST_F(MainWindowFirmwareTest, UpgradesTheConverterEndToEnd)
     EXPECT_EQ(std::count(flash.begin() + 0x800, flash.end(), 0xFF), 0x8000 - 0x800) << "the rest stays erased";
 
     // Back on the converter, which now runs the new firmware.
-    reconnect();
+    ASSERT_NO_FATAL_FAILURE(reconnect());
     EXPECT_EQ(w<QLineEdit>("FirmwareVersion")->text(), "V2.05\r");
     EXPECT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
 }
@@ -147,7 +147,7 @@ TEST_F(MainWindowFirmwareTest, UpgradesTheConverterEndToEnd)
 
 TEST_F(MainWindowFirmwareTest, EachFailingStepShowsItsMessage)
 {
-    connectSetup();
+    ASSERT_NO_FATAL_FAILURE(connectSetup());
     installUpgradeApi(&kFakeApi);
     const std::string hex = writeFile("converter.hex", ":00000001FF\n");
     choose(QString::fromStdString(hex));
@@ -196,13 +196,67 @@ TEST_F(MainWindowFirmwareTest, EachFailingStepShowsItsMessage)
         }
 
         // As the user would: connect again and retry.
-        reconnect();
+        ASSERT_NO_FATAL_FAILURE(reconnect());
     }
+}
+
+// A stable name too long for the upgrade's 50-byte field: the upgrade opens
+// the device the name leads to.
+TEST_F(MainWindowFirmwareTest, ALongPortNameUpgradesThroughItsDevice)
+{
+    ASSERT_NO_FATAL_FAILURE(startSim(sim::ConverterMode::Setup));
+    const QString link = QString::fromStdString(dir) + "/usb-Harbendale_CAN_Converter_0123456789ABCDEF-if00-port0";
+    ASSERT_GE(link.size(), 60);
+    ASSERT_TRUE(QFile::link(QString::fromStdString(sim->portPath()), link));
+    qputenv("VANTREL_EXTRA_PORTS", link.toLocal8Bit());
+    ASSERT_NO_FATAL_FAILURE(makeTabWindow());
+    ASSERT_NO_FATAL_FAILURE(openPort(link, true));
+    ASSERT_TRUE(connected()) << boxes.summary().toStdString();
+    w<QTabWidget>("tabWidget")->setCurrentIndex(2);
+
+    installUpgradeApi(&kFakeApi);
+    choose(QString::fromStdString(writeFile("converter.hex", ":00000001FF\n")));
+    w<QPushButton>("FWUpgrade")->click();
+    ASSERT_TRUE(waitForFinalBox(0));
+    EXPECT_EQ(boxes.at(0).title, "Firmeare upgrade") << boxes.summary().toStdString();
+    const std::vector<std::string> calls = fake.takeCalls();
+    ASSERT_GE(calls.size(), 3u);
+    EXPECT_EQ(calls[2], "connect " + sim->portPath());
+    EXPECT_EQ(fuCount(), 1);
+}
+
+// Quitting while the upgrade runs would hide it, not stop it: the window
+// says why it stays, and closes as before once the upgrade has ended.
+TEST_F(MainWindowFirmwareTest, ClosingWaitsUntilTheUpgradeHasEnded)
+{
+    ASSERT_NO_FATAL_FAILURE(connectSetup());
+    installUpgradeApi(&kFakeApi);
+    choose(QString::fromStdString(writeFile("converter.hex", ":00000001FF\n")));
+    fake.connectGate = false;
+    w<QPushButton>("FWUpgrade")->click();
+
+    boxes.clear();
+    w<QAction>("actionQuit")->trigger();
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(boxes.count(), 2) << boxes.summary().toStdString();
+    for (const MessageBoxRecorder::Box &box : boxes.boxes()) {
+        EXPECT_EQ(box.title, "Warning");
+        EXPECT_EQ(box.text, "A firmware upgrade is running. Vantrel can be closed once the upgrade has finished.");
+        EXPECT_EQ(box.icon, QMessageBox::Warning);
+    }
+
+    fake.connectGate = true;
+    ASSERT_TRUE(waitForFinalBox(2));
+    EXPECT_EQ(boxes.at(2).title, "Firmeare upgrade");
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(boxes.count(), 3);
 }
 
 TEST_F(MainWindowFirmwareTest, ProgressAfterTheFinalCodeIsIgnoredUntilTheNextUpgrade)
 {
-    connectSetup();
+    ASSERT_NO_FATAL_FAILURE(connectSetup());
     installUpgradeApi(&kFakeApi);
     choose(QString::fromStdString(writeFile("converter.hex", ":00000001FF\n")));
     QSignalSpy started(window.get(), SIGNAL(Thread_FirmwareUpgrade()));
@@ -217,9 +271,9 @@ TEST_F(MainWindowFirmwareTest, ProgressAfterTheFinalCodeIsIgnoredUntilTheNextUpg
         EXPECT_TRUE(actions() == (Actions{false, false, false}));
 
         // While it runs, progress shows; a second start is not taken.
-        progress(42);
+        ASSERT_NO_FATAL_FAILURE(progress(42));
         EXPECT_EQ(bar(), 42);
-        invoke("SetTestMode");
+        ASSERT_NO_FATAL_FAILURE(invoke("SetTestMode"));
         ASSERT_TRUE(w<QPushButton>("FWUpgrade")->isEnabled());
         w<QPushButton>("FWUpgrade")->click();
         EXPECT_EQ(started.count(), round + 1);
@@ -231,13 +285,13 @@ TEST_F(MainWindowFirmwareTest, ProgressAfterTheFinalCodeIsIgnoredUntilTheNextUpg
         ASSERT_TRUE(actions() == (Actions{true, true, false}));
 
         // A value the worker's loop still had: the way back stays open.
-        progress(57);
+        ASSERT_NO_FATAL_FAILURE(progress(57));
         EXPECT_EQ(bar(), 100);
         EXPECT_TRUE(actions() == (Actions{true, true, false}));
-        progress(500);
+        ASSERT_NO_FATAL_FAILURE(progress(500));
         EXPECT_EQ(bar(), 0) << "the window's own reset still works";
 
-        reconnect();
+        ASSERT_NO_FATAL_FAILURE(reconnect());
     }
 }
 

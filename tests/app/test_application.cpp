@@ -1,6 +1,10 @@
 // One QApplication for every test of the program, made before the first test
 // and destroyed after the last, inside main(), so that no Qt object outlives
 // it. Tests must not create an application object of their own.
+// Every test also has the exchanges with a simulated converter wait for its
+// answer (converter_replywait.h).
+#include "tests/sim/converter/converter_replywait.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -17,6 +21,8 @@ public:
         static char name[] = "vantrel-test";
         static char *argv[] = {name, nullptr};
         app = new QApplication(argc, argv);
+        // Every exchange with a simulated converter finds its answer waiting.
+        sim::installConverterReplyWait();
     }
     void TearDown() override
     {

@@ -21,8 +21,15 @@ CanFrameCommand frame(uint8_t type, uint32_t id, uint8_t dlc, std::initializer_l
     return f;
 }
 
-// Must stay the first test: the headers are process-wide and start as zeros.
-TEST(FrameHeaders, LineStartsWithZeroByteBeforeHeadersAreSet)
+// The headers are process-wide and start as zeros; the fixture puts them
+// back to that state, whatever ran before.
+class FrameHeaders : public ::testing::Test {
+protected:
+    void SetUp() override { SetFrameHeaders(0, 0, 0, 0); }
+    void TearDown() override { SetFrameHeaders(0, 0, 0, 0); }
+};
+
+TEST_F(FrameHeaders, LineStartsWithZeroByteBeforeHeadersAreSet)
 {
     char out[30];
     uint8_t len = 0;

@@ -1,5 +1,8 @@
 // QSerialPort and QThread want an application object; every test program
-// of this folder gets one for the whole run.
+// of this folder gets one for the whole run, and has its exchanges with a
+// simulated converter wait for the answer (converter_replywait.h).
+#include "tests/sim/converter/converter_replywait.h"
+
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
@@ -16,6 +19,7 @@ public:
         static char name[] = "link-test";
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QCoreApplication>(argc, argv);
+        sim::installConverterReplyWait();
     }
     void TearDown() override { app_.reset(); }
 

@@ -1,5 +1,6 @@
 // The mode probe: drain, ask again, collect.
 #include "tests/link/port_fixture.h"
+#include "tests/sim/converter/converter_replywait.h"
 
 namespace {
 
@@ -74,18 +75,24 @@ TEST_F(ProbeSetup, ConverterAtAnotherRateGivesEmptyReply)
 }
 
 // The owner's error handler marks a framing error from within the wait, as
-// the bytes come in; what was collected until then is dropped.
+// the bytes come in; what was collected until then is dropped. The answer
+// to the second probe is held back until the error has been marked, and is
+// on the line before the collection waits again.
 TEST_F(ProbeActive, LineErrorDropsWhatCameBeforeIt)
 {
     captureConsole();
-    converter.setReplyDelay(30);
     converter.setLineObserver([this](const sim::ConverterEvent& e) {
-        if (e.kind == sim::ConverterEvent::Kind::Probe)
+        if (e.kind == sim::ConverterEvent::Kind::Probe && converter.probeCount() == 2) {
+            converter.holdReplies(true);
             converter.inject("!!");
+        }
     });
     QObject::connect(&worker.port, &QSerialPort::readyRead, &worker.port, [this] {
-        if (worker.port.peek(2) == "!!")
+        if (worker.port.peek(2) == "!!") {
             worker.setLineError(1);
+            converter.holdReplies(false);
+            EXPECT_TRUE(sim::ConverterReplyWait::waitReadable(worker.port));
+        }
     });
     EXPECT_EQ(worker.probeDevice(), QByteArray("TELQO_active\r"));
     EXPECT_EQ(worker.lineError(), 0);

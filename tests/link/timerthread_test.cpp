@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -86,6 +87,14 @@ TEST_F(Timer, DisabledTimerStopsTicking)
 
 TEST_F(Timer, NegativePeriodCountsAsZero)
 {
+    const struct {
+        int set, kept;
+    } cases[] = {{-100, 0}, {-1, 0}, {std::numeric_limits<int>::min(), 0}, {0, 0}, {7, 7}, {50, 50}};
+    for (const auto& c : cases) {
+        timer.setPeriod(c.set);
+        EXPECT_EQ(timer.period(), c.kept) << c.set;
+    }
+    // The loop takes a period of 0 as such: ticks keep coming (hang guard).
     timer.setPeriod(-100);
     timer.enable();
     timer.start();

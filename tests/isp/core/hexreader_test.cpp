@@ -167,6 +167,11 @@ INSTANTIATE_TEST_SUITE_P(Inputs, HexReader,
 
 TEST(HexReaderTargets, NullInputsReadNothing)
 {
+    std::vector<std::uint8_t> buffer(16, 0xA5);
+    load_hex_text(nullptr, buffer.data(), 0, 15);
+    load_hex_file(nullptr, buffer.data(), 0, 15);
+    EXPECT_EQ(buffer, std::vector<std::uint8_t>(16, 0xA5));
+    // Without any target either, nothing is touched and nothing breaks.
     load_hex_text(rec(0, 0, {1}).c_str(), nullptr, 0, 0xFF);
     load_hex_text(nullptr, nullptr, 0, 0);
     load_hex_file(nullptr, nullptr, 0, 0);

@@ -1,10 +1,18 @@
 #include "tests/sim/converter/converter_sim.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <unistd.h>
 
 namespace sim {
+
+namespace {
+
+std::mutex servingMutex;
+std::vector<ConverterSim*> servingSims;
+
+} // namespace
 
 const std::string ConverterSim::kGarbage = std::string("\x7f\x15#garbled!\xfe\r", 12);
 const std::string ConverterSim::kFloodLine = "t12381122334455667788\r";
@@ -27,14 +35,56 @@ bool ConverterSim::start()
         return true;
     stopping_ = false;
     thread_ = std::thread([this] { loop(); });
+    std::lock_guard<std::mutex> lock(servingMutex);
+    servingSims.push_back(this);
     return true;
 }
 
 void ConverterSim::stop()
 {
+    {
+        std::lock_guard<std::mutex> lock(servingMutex);
+        servingSims.erase(std::remove(servingSims.begin(), servingSims.end(), this), servingSims.end());
+    }
     stopping_ = true;
     if (thread_.joinable())
         thread_.join();
+}
+
+ConverterSim* ConverterSim::serving(const std::string& slavePath)
+{
+    std::lock_guard<std::mutex> lock(servingMutex);
+    for (ConverterSim* s : servingSims) {
+        if (s->portPath() == slavePath)
+            return s;
+    }
+    return nullptr;
+}
+
+void ConverterSim::holdReplies(bool on)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_ = on;
+    }
+    changed_.notify_all();
+}
+
+bool ConverterSim::awaitAnswer(const std::string& request, int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::size_t at = std::string::npos;
+    const bool done = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        if (handedOver_ || stopping_)
+            return true;
+        if (at == std::string::npos)
+            at = received_.find(request, answerMark_);
+        return at != std::string::npos && !takingIn_ && !writing_ && (held_ || pending_.empty());
+    });
+    if (!done || at == std::string::npos)
+        return false;
+    answerMark_ = at + request.size();
+    return lastWriteAt_ > at;
 }
 
 void ConverterSim::setMode(ConverterMode mode)
@@ -109,6 +159,11 @@ void ConverterSim::inject(const std::string& bytes)
 {
     // Straight to the line, ahead of any reply still waiting for its time.
     pty_.writeAll(bytes);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastWriteAt_ = received_.size();
+    }
+    changed_.notify_all();
 }
 
 std::vector<std::string> ConverterSim::lines() const
@@ -159,6 +214,8 @@ void ConverterSim::clearRecords()
     lines_.clear();
     frames_.clear();
     received_.clear();
+    answerMark_ = 0;
+    lastWriteAt_ = 0;
     probes_ = 0;
     upgrades_ = 0;
 }
@@ -275,6 +332,7 @@ void ConverterSim::takeIn(const std::string& bytes)
     std::function<void(const ConverterEvent&)> observer;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        takingIn_ = true;
         received_ += bytes;
         const bool understood = pty_.baudRate() == device_.line().baud;
         events = device_.feed(bytes, understood);
@@ -303,6 +361,11 @@ void ConverterSim::takeIn(const std::string& bytes)
         for (const auto& e : events)
             observer(e);
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        takingIn_ = false;
+    }
+    changed_.notify_all();
 }
 
 void ConverterSim::sendDue()
@@ -311,12 +374,19 @@ void ConverterSim::sendDue()
         Pending next;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (pending_.empty() || pending_.front().due > Clock::now())
+            if (held_ || pending_.empty() || pending_.front().due > Clock::now())
                 return;
             next = std::move(pending_.front());
             pending_.pop_front();
+            writing_ = true;
         }
         pty_.writeAll(next.bytes);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            writing_ = false;
+            lastWriteAt_ = received_.size();
+        }
+        changed_.notify_all();
         if (next.thenUpgrade) {
             onFirmwareUpgrade();
             if (handedOver_)

@@ -85,6 +85,22 @@ public:
     bool waitForProbes(int count, int timeoutMs = kDefaultWaitMs);
     bool waitForReceived(std::size_t bytes, int timeoutMs = kDefaultWaitMs);
 
+    // Replies wait while held (inject() still goes out at once); releasing
+    // sends those that are due.
+    void holdReplies(bool on);
+
+    // Waits until `request`, sent after the request of the previous call,
+    // has come in and been dealt with: its lines logged and observed, and
+    // every reply due so far written, unless replies are held. True when
+    // the simulator wrote to the line (a reply, or an injection from the
+    // observer) after the request began to arrive; false when it did not,
+    // was handed over or stopped, or after timeoutMs.
+    bool awaitAnswer(const std::string& request, int timeoutMs = kDefaultWaitMs);
+
+    // The running simulator that serves the pty at `slavePath`, or nullptr.
+    // Only for the thread that starts and stops simulators.
+    static ConverterSim* serving(const std::string& slavePath);
+
     // Called for every input line as it is logged (on the simulator's thread).
     void setLineObserver(std::function<void(const ConverterEvent&)> observer);
 
@@ -132,6 +148,11 @@ private:
     std::vector<std::string> lines_;
     std::vector<std::string> frames_;
     std::string received_;
+    bool takingIn_ = false;      // bytes read but not yet dealt with
+    bool writing_ = false;       // a reply taken from pending_, not yet written
+    bool held_ = false;
+    std::size_t answerMark_ = 0; // received_ up to here was answered
+    std::size_t lastWriteAt_ = 0; // received_.size() when the line was last written
     int probes_ = 0;
     int upgrades_ = 0;
     std::function<void(const ConverterEvent&)> observer_;
