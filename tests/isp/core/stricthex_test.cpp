@@ -2,6 +2,8 @@
 // why, what is harmless, and how each addressing moves the data records.
 #include <gtest/gtest.h>
 
+#include "tests/isp/core/hexline.h"
+
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -12,22 +14,7 @@
 namespace qz {
 namespace {
 
-// A record with the right checksum.
-std::string rec(unsigned type, unsigned address, const std::vector<unsigned>& bytes)
-{
-    std::vector<unsigned> all = {unsigned(bytes.size()), (address >> 8) & 0xFF, address & 0xFF, type};
-    all.insert(all.end(), bytes.begin(), bytes.end());
-    unsigned sum = 0;
-    std::string s = ":";
-    char digits[3];
-    for (unsigned b : all) {
-        std::snprintf(digits, sizeof digits, "%02X", b & 0xFF);
-        s += digits;
-        sum += b;
-    }
-    std::snprintf(digits, sizeof digits, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
-    return s + digits;
-}
+using hextest::rec;
 
 struct Piece {
     std::uint64_t address;
