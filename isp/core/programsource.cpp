@@ -144,6 +144,9 @@ IspResult* load_task(const ProductionTask& task, const ProgramSources& s, Progra
 
 IspResult* load_program_sources(const ProgramSources& s, ProgramSink& sink)
 {
+    // Tasks named but not given would be skipped, and the run pass as done.
+    if (s.task_count > 0 && s.tasks == nullptr)
+        return set_result(kErrInvalidValue, "(no production tasks)");
     if (s.hex_file != nullptr && s.hex_file[0] != '\0') {
         if (IspResult* failed = load_hex_path(s.hex_file, sink, s.addressing, kHexFile))
             return failed;
