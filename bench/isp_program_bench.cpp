@@ -8,9 +8,7 @@
 // it receives, so both directions run at once); the time of both directions
 // one after the other is printed too. QZ_BENCH_NO_PACE=1 runs the simulator
 // unpaced, which shows what the library itself costs.
-#include "qz_interface.h"
-#include "tests/isp/core/opsfixture.h"
-#include "tests/sim/lpc/lpc_sim.h"
+#include "bench/pacedpart.h"
 
 #include <algorithm>
 #include <chrono>
@@ -45,25 +43,10 @@ void print(const char* what, unsigned baud, const Span& s)
 
 bool run(unsigned baud, const std::string& hexPath, const std::vector<std::uint8_t>& image)
 {
-    sim::LpcSim::Options options;
-    options.checkBaud = true;
-    options.paceWire = std::getenv("QZ_BENCH_NO_PACE") == nullptr;
-    sim::LpcSim part(sim::lpc::lpc11c24(), options);
-    if (!part.start()) {
-        std::fprintf(stderr, "simulator did not start\n");
+    sim::LpcSim part(sim::lpc::lpc11c24(), bench::pacedOptions());
+    if (!bench::startAndConnect(part, baud))
         return false;
-    }
-    ConnectOptions o = opstest::vantrelOptions(part.slavePath());
-    o.baud_rate = static_cast<int>(baud);
-    o.max_baud_rate = static_cast<int>(baud);
-
-    qz_set_default_timeouts();
-    const IspResult* r = qz_connect(&o, QZ_CONNECT_OPTIONS_SIZE);
-    if (r->status != 1) {
-        std::fprintf(stderr, "connect: %s\n", r->text);
-        return false;
-    }
-    r = qz_erase(-3, 0, 0, nullptr, 0, nullptr);
+    const IspResult* r = qz_erase(-3, 0, 0, nullptr, 0, nullptr);
     if (r->status != 1) {
         std::fprintf(stderr, "erase: %s\n", r->text);
         qz_disconnect();
@@ -119,18 +102,8 @@ bool run(unsigned baud, const std::string& hexPath, const std::vector<std::uint8
 
 int main(int argc, char** argv)
 {
-    std::vector<unsigned> rates;
-    for (int i = 1; i < argc; ++i)
-        rates.push_back(static_cast<unsigned>(std::strtoul(argv[i], nullptr, 10)));
-    if (rates.empty())
-        rates = {115200, 9600};
-
-    std::vector<std::uint8_t> image(32 * 1024);
-    std::uint32_t x = 12345;
-    for (auto& b : image) {
-        x = x * 1664525u + 1013904223u;
-        b = static_cast<std::uint8_t>(x >> 24);
-    }
+    const std::vector<unsigned> rates = bench::baudRates(argc, argv, {115200, 9600});
+    const std::vector<std::uint8_t> image = bench::pseudoRandomImage(32 * 1024, 12345);
     char path[] = "/tmp/qzbenchXXXXXX";
     const int fd = ::mkstemp(path);
     if (fd < 0)

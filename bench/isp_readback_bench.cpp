@@ -6,9 +6,7 @@
 //   isp_readback_bench [baud ...]      (default: 115200)
 //
 // QZ_BENCH_NO_PACE=1 runs the simulator unpaced.
-#include "qz_interface.h"
-#include "tests/isp/core/opsfixture.h"
-#include "tests/sim/lpc/lpc_sim.h"
+#include "bench/pacedpart.h"
 
 #include <chrono>
 #include <cstdio>
@@ -23,31 +21,13 @@ using Clock = std::chrono::steady_clock;
 
 bool run(unsigned baud, const std::string& outPath)
 {
-    sim::LpcSim::Options options;
-    options.checkBaud = true;
-    options.paceWire = std::getenv("QZ_BENCH_NO_PACE") == nullptr;
-    sim::LpcSim part(sim::lpc::lpc11c24(), options);
-    std::vector<std::uint8_t> image(32 * 1024);
-    std::uint32_t x = 4711;
-    for (auto& b : image) {
-        x = x * 1664525u + 1013904223u;
-        b = static_cast<std::uint8_t>(x >> 24);
-    }
+    sim::LpcSim part(sim::lpc::lpc11c24(), bench::pacedOptions());
+    std::vector<std::uint8_t> image = bench::pseudoRandomImage(32 * 1024, 4711);
     image[0x2FC] = image[0x2FD] = image[0x2FE] = image[0x2FF] = 0xFF; // no CRP
     part.setFlash(image);
-    if (!part.start()) {
-        std::fprintf(stderr, "simulator did not start\n");
+    if (!bench::startAndConnect(part, baud))
         return false;
-    }
-    ConnectOptions o = opstest::vantrelOptions(part.slavePath());
-    o.baud_rate = static_cast<int>(baud);
-    o.max_baud_rate = static_cast<int>(baud);
-    qz_set_default_timeouts();
-    const IspResult* r = qz_connect(&o, QZ_CONNECT_OPTIONS_SIZE);
-    if (r->status != 1) {
-        std::fprintf(stderr, "connect: %s\n", r->text);
-        return false;
-    }
+    const IspResult* r = nullptr;
     const std::uint64_t in0 = part.bytesReceived();
     const std::uint64_t out0 = part.bytesSent();
     const Clock::time_point t0 = Clock::now();
@@ -75,11 +55,7 @@ bool run(unsigned baud, const std::string& outPath)
 
 int main(int argc, char** argv)
 {
-    std::vector<unsigned> rates;
-    for (int i = 1; i < argc; ++i)
-        rates.push_back(static_cast<unsigned>(std::strtoul(argv[i], nullptr, 10)));
-    if (rates.empty())
-        rates = {115200};
+    const std::vector<unsigned> rates = bench::baudRates(argc, argv, {115200});
     char path[] = "/tmp/qzreadbenchXXXXXX";
     const int fd = ::mkstemp(path);
     if (fd < 0)

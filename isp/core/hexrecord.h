@@ -1,8 +1,7 @@
 // Intel HEX record assembly: finding the records in a file or text, one
-// character at a time, and decoding them. Every HEX reader of the libraries
-// (loading images, marking sectors to erase, verifying, reading a flash
-// loader) walks its input through here, so all of them treat malformed,
-// truncated and long records alike.
+// character at a time, and decoding them, for the range readers that skip
+// what they cannot use. Input that must be right before a part is touched
+// goes through the checked reader (stricthex.h) instead.
 #pragma once
 
 #include <cstddef>

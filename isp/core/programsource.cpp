@@ -47,6 +47,8 @@ IspResult* report_fault(const HexFault& fault, const SourceTexts& texts)
         return set_result_f(kErrOpenHexFile, "%s (no data record)", texts.unusable);
     case HexFault::kOutside:
         return report_outside(kErrOpenHexFile, texts.unusable, fault.address);
+    case HexFault::kRead:
+        return set_result_f(kErrOpenHexFile, "%s (read error)", texts.unavailable);
     default:
         return set_result_f(fault.kind == HexFault::kChecksum ? kErrHexChecksum : kErrOpenHexFile,
                             "%s (line %u: %s)", texts.unusable, fault.line, hex_fault_words(fault.kind));
@@ -104,6 +106,9 @@ IspResult* load_binary(const ProductionTask& task, const std::string& path, Prog
         failed = place_bytes(sink, address, piece, n, kErrOpenHexFile, kTaskBinary.unusable);
         address += n;
     }
+    // A read that broke off must not pass for the whole file.
+    if (failed == nullptr && std::ferror(f))
+        failed = set_result_f(kErrOpenHexFile, "%s (read error)", kTaskBinary.unavailable);
     std::fclose(f);
     return failed;
 }
@@ -139,6 +144,9 @@ IspResult* load_task(const ProductionTask& task, const ProgramSources& s, Progra
 
 IspResult* load_program_sources(const ProgramSources& s, ProgramSink& sink)
 {
+    // Tasks named but not given would be skipped, and the run pass as done.
+    if (s.task_count > 0 && s.tasks == nullptr)
+        return set_result(kErrInvalidValue, "(no production tasks)");
     if (s.hex_file != nullptr && s.hex_file[0] != '\0') {
         if (IspResult* failed = load_hex_path(s.hex_file, sink, s.addressing, kHexFile))
             return failed;

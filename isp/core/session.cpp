@@ -1,7 +1,6 @@
 #include "isp/core/session.h"
 
-#include "isp/cortex/ramimage.h"
-
+#include <atomic>
 #include <cstring>
 
 namespace qz {
@@ -10,6 +9,8 @@ namespace {
 
 // Static storage: all zero bytes before any code of the library runs.
 SessionRecord g_slots[kSessionSlotCount];
+
+std::atomic<SessionRelease> g_release{nullptr};
 
 void apply_defaults(SessionRecord& s)
 {
@@ -50,13 +51,18 @@ SessionRecord& session()
     return session_slots()[0];
 }
 
+void set_session_release(SessionRelease release)
+{
+    g_release = release;
+}
+
 void reset_session_slots()
 {
-    // The RAM images are the records' own: release them before the pointers go.
+    // What the records hold is theirs: release it before the pointers go.
     session_slots();
-    for (SessionRecord& s : g_slots) {
-        delete s.ramImage;
-        s.ramImage = nullptr;
+    if (const SessionRelease release = g_release) {
+        for (SessionRecord& s : g_slots)
+            release(s);
     }
     fill_slots();
 }

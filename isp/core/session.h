@@ -74,8 +74,13 @@ struct SessionRecord {
 SessionRecord* session_slots();
 SessionRecord& session();
 
-// Zero every record and set the defaults again (tests); a RAM image a record
-// holds is released first.
+// An engine that keeps memory of its own in the records (the Cortex RAM
+// image) names how to release it; the core does not know its types.
+using SessionRelease = void (*)(SessionRecord& record);
+void set_session_release(SessionRelease release);
+
+// Zero every record and set the defaults again (tests); what a record holds
+// is released first, through the engine's release.
 void reset_session_slots();
 
 }  // namespace qz

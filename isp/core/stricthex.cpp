@@ -40,6 +40,14 @@ public:
         return true;
     }
 
+    // The input ended early: what was read so far must not pass as all.
+    HexFault read_failed()
+    {
+        fault_ = HexFault{};
+        fault_.kind = HexFault::kRead;
+        return fault_;
+    }
+
     HexFault finish()
     {
         if (fault_.kind == HexFault::kNone && length_ > 0)
@@ -155,6 +163,8 @@ const char* hex_fault_words(HexFault::Kind kind)
         return "no data record";
     case HexFault::kOutside:
         return "outside the part";
+    case HexFault::kRead:
+        return "read error";
     default:
         return "";
     }
@@ -165,10 +175,11 @@ HexFault read_hex_into(std::FILE* file, ProgramSink& sink, HexAddressing address
     StrictReader reader(sink, addressing);
     if (file != nullptr) {
         int c;
-        while ((c = std::getc(file)) != EOF) {
-            if (!reader.feed(c))
-                break;
-        }
+        bool fault = false;
+        while (!fault && (c = std::getc(file)) != EOF)
+            fault = !reader.feed(c);
+        if (!fault && std::ferror(file))
+            return reader.read_failed();
     }
     return reader.finish();
 }

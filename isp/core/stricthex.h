@@ -28,9 +28,10 @@ struct HexFault {
         kRecordType,    // a type Intel HEX does not have
         kNoData,        // not one data record with bytes
         kOutside,       // the sink found no place for `address`
+        kRead,          // the file could not be read to its end
     };
     Kind kind = kNone;
-    unsigned line = 0; // 1-based; every kind but kNone and kNoData
+    unsigned line = 0; // 1-based; every kind but kNone, kNoData and kRead
     std::uint64_t address = 0;
 };
 

@@ -12,13 +12,6 @@
 
 namespace qz {
 
-namespace {
-
-// Sector numbers the erase mask can name.
-constexpr int kMaskSectors = 32;
-
-} // namespace
-
 CortexPartMap::CortexPartMap()
 {
     const CortexDeviceRecord& d = selected_device();

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "isp/core/programsink.h"
+#include "isp/cortex/devicetable.h"
 
 namespace qz {
 
@@ -34,7 +35,7 @@ private:
         Where where;
         int bank;
     };
-    Range ranges_[11];
+    Range ranges_[kBankSlots + 1]; // the banks, then RAM
     int count_ = 0;
 };
 

@@ -150,16 +150,18 @@ int send_oscillator_frequency(double oscillator_mhz)
     const std::size_t length = static_cast<std::size_t>(n);
 
     char echo[32] = {};
+    // The time-out bounds the whole echo, also when it comes byte by byte.
+    const ReadDeadline deadline;
     if (session().halfDuplex == 0) {
         if (!port_write(line, length))
             return -2;
-        if (!port_read(echo, length, 0))
+        if (!port_read_within(echo, length, 0, deadline))
             return -18;
     } else {
         for (std::size_t i = 0; i < length; ++i) {
             if (!port_write(line + i, 1))
                 return -2;
-            if (!port_read(echo + i, 1, 0))
+            if (!port_read_within(echo + i, 1, 0, deadline))
                 return -18;
         }
     }

@@ -6,6 +6,7 @@
 
 #include "isp/core/debuglog.h"
 #include "isp/cortex/devicetable.h"
+#include "isp/cortex/isp_reply.h"
 #include "isp/cortex/selecteddevice.h"
 #include "isp/core/serialport.h"
 #include "isp/core/session.h"
@@ -13,8 +14,6 @@
 namespace qz {
 
 namespace {
-
-constexpr int kLineFeedWaitMs = 50;
 
 enum EchoStep { kEchoMore, kEchoDone, kEchoFailed };
 
@@ -65,11 +64,7 @@ EchoStep read_echo_char(char* reply, std::size_t capacity, std::size_t& pos, con
     }
     restore_saved_timeouts();
     s.echoLineFeedState = 0;
-    if (byte != '\n') {
-        debug_log(kLogDebug, "Line feed missing, pushing character back to rx buffer");
-        if (!push_back_byte(byte))
-            debug_log(kLogDebug, "Warning: failed to push character back (push back buffer full)");
-    }
+    keep_unless_line_feed(byte);
     return kEchoDone;
 }
 

@@ -26,10 +26,6 @@ const ResponseKeyword ResponseKeywordTable[] = {
     {0, ""},
 };
 
-// The boot ROM's line end is CR LF; a LF that does not come within this
-// time is taken as missing, so CR-only replies do not cost a full timeout.
-constexpr int kLineFeedWaitMs = 50;
-
 } // namespace
 
 int response_code(const char* line)
@@ -74,15 +70,21 @@ int read_response_line(char* buffer, std::size_t capacity)
     std::uint8_t next = 0;
     const int got = port_read(&next, 1, 1);
     set_comm_timeouts(saved_read, saved_write);
-    if (!got) {
+    if (!got)
         debug_log(kLogDebug, "Line feed missing, continuing...");
-    } else if (next != '\n') {
-        debug_log(kLogDebug, "Line feed missing, pushing character back to rx buffer");
-        if (!push_back_byte(next))
-            debug_log(kLogDebug, "Warning: failed to push character back (push back buffer full)");
-    }
+    else
+        keep_unless_line_feed(next);
     log_bytes(kLogRx, buffer, n);
     return 1;
+}
+
+void keep_unless_line_feed(std::uint8_t byte)
+{
+    if (byte == '\n')
+        return;
+    debug_log(kLogDebug, "Line feed missing, pushing character back to rx buffer");
+    if (!push_back_byte(byte))
+        debug_log(kLogDebug, "Warning: failed to push character back (push back buffer full)");
 }
 
 } // namespace qz

@@ -2,12 +2,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace qz {
 
 // Room for one reply line; the longest the boot ROM sends is a UU line of
 // 61 characters.
 constexpr std::size_t kReplyLineSize = 100;
+
+// The boot ROM's line end is CR LF; a LF that does not come within this
+// time is taken as missing, so CR-only lines do not cost a full time-out.
+constexpr int kLineFeedWaitMs = 50;
 
 // Codes of ResponseKeywordTable.
 enum ReplyCode {
@@ -27,5 +32,9 @@ int response_code(const char* line);
 // into `buffer` without the line end. 1 on success; 0 when a read failed or
 // the line does not fit into `capacity` characters with its terminating zero.
 int read_response_line(char* buffer, std::size_t capacity);
+
+// The byte read where the LF after a CR was awaited: anything else is the
+// start of what follows and goes back to the receive side.
+void keep_unless_line_feed(std::uint8_t byte);
 
 } // namespace qz

@@ -16,9 +16,6 @@ namespace qz {
 
 namespace {
 
-// Sector numbers the erase can name: the bits of the mask.
-constexpr int kMaskSectors = 32;
-
 IspResult* erase_bank_with_retries(ProgressCallback cb, int user)
 {
     if (!report_progress(cb, QZ_EVENT_ERASE_BANK, 0, 0, user))

@@ -22,9 +22,6 @@ namespace qz {
 
 namespace {
 
-// Sectors the checksum adjustment looks at.
-constexpr int kAdjustSectors = 32;
-
 // Both images live for one run and are released on every way out.
 struct Images {
     FlashImage flash;
@@ -146,7 +143,7 @@ void Engine::set_vector_checksum()
 void Engine::adjust_sector_checksums()
 {
     const SectorTable& table = current_sector_table();
-    const int entries = table.size < kAdjustSectors ? table.size : kAdjustSectors;
+    const int entries = table.size < kMaskSectors ? table.size : kMaskSectors;
     for (int i = 0; i < entries; ++i) {
         const Sector& s = table.sectors[i];
         std::uint8_t* first = images_.flash.at(s.start);

@@ -54,11 +54,24 @@ bool RamImage::holds(std::uint64_t first, std::uint64_t last) const
     return exists() && first >= start_ && first <= end_ && last >= start_ && last <= end_;
 }
 
+namespace {
+
+void release_ram_image(SessionRecord& s)
+{
+    delete s.ramImage;
+    s.ramImage = nullptr;
+    s.ramImageValid = 0;
+}
+
+} // namespace
+
 int ram_image_alloc()
 {
     SessionRecord& s = session();
     if (s.ramImage != nullptr && s.ramImage->exists())
         return 1;
+    // The record now may hold an image that a reset of the records must free.
+    set_session_release(&release_ram_image);
     if (s.ramImage == nullptr)
         s.ramImage = new (std::nothrow) RamImage;
     if (s.ramImage == nullptr || s.ramImage->alloc(selected_device()) == 0) {
@@ -71,10 +84,7 @@ int ram_image_alloc()
 
 void ram_image_free()
 {
-    SessionRecord& s = session();
-    delete s.ramImage;
-    s.ramImage = nullptr;
-    s.ramImageValid = 0;
+    release_ram_image(session());
 }
 
 RamImage* ram_image()

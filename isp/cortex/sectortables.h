@@ -22,6 +22,10 @@ struct SectorTable {
 
 constexpr int kSectorTableTypes = 5;
 
+// The sectors a 32-bit erase mask can name (sector n is bit n); erase by
+// mask or file and the checksum adjustment look at no more.
+constexpr int kMaskSectors = 32;
+
 // The table of a bank's type; an unknown type gives an empty table.
 const SectorTable& sector_table(std::uint32_t type);
 

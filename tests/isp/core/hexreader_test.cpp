@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/isp/core/hexline.h"
+
 #include <cstdio>
 #include <cctype>
 #include <cstring>
@@ -14,22 +16,7 @@
 namespace qz {
 namespace {
 
-// A record with the right checksum, built here independently of the writer.
-std::string rec(unsigned type, unsigned address, const std::vector<unsigned>& bytes)
-{
-    std::vector<unsigned> all = {unsigned(bytes.size()), (address >> 8) & 0xFF, address & 0xFF, type};
-    all.insert(all.end(), bytes.begin(), bytes.end());
-    unsigned sum = 0;
-    std::string s = ":";
-    char digits[3];
-    for (unsigned b : all) {
-        std::snprintf(digits, sizeof digits, "%02X", b & 0xFF);
-        s += digits;
-        sum += b;
-    }
-    std::snprintf(digits, sizeof digits, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
-    return s + digits;
-}
+using hextest::rec;
 
 std::vector<unsigned> run(unsigned count, unsigned start)
 {

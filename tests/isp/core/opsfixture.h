@@ -5,6 +5,8 @@
 
 #include "qz_interface.h"
 
+#include "tests/isp/core/hexline.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -19,7 +21,6 @@ inline std::string hexText(const std::vector<std::uint8_t>& image, std::uint32_t
                            bool skipBlank = true)
 {
     std::string out;
-    char line[64];
     std::uint32_t upper = 0xFFFFFFFF;
     for (std::size_t at = 0; at < image.size(); at += 16) {
         const std::size_t n = std::min<std::size_t>(16, image.size() - at);
@@ -31,20 +32,10 @@ inline std::string hexText(const std::vector<std::uint8_t>& image, std::uint32_t
         const std::uint32_t address = base + static_cast<std::uint32_t>(at);
         if ((address >> 16) != upper) {
             upper = address >> 16;
-            const unsigned sum = (0x02 + 0x04 + (upper >> 8) + (upper & 0xFF)) & 0xFF;
-            std::snprintf(line, sizeof line, ":02000004%04X%02X\n", upper, (0x100 - sum) & 0xFF);
-            out += line;
+            out += hextest::rec(0x04, 0, {upper >> 8, upper & 0xFF}) + "\n";
         }
-        unsigned sum = static_cast<unsigned>(n) + ((address >> 8) & 0xFF) + (address & 0xFF);
-        std::snprintf(line, sizeof line, ":%02X%04X00", static_cast<unsigned>(n), address & 0xFFFF);
-        out += line;
-        for (std::size_t i = 0; i < n; ++i) {
-            std::snprintf(line, sizeof line, "%02X", image[at + i]);
-            out += line;
-            sum += image[at + i];
-        }
-        std::snprintf(line, sizeof line, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
-        out += line;
+        out += hextest::rec(0x00, address & 0xFFFF, std::vector<unsigned>(image.begin() + at, image.begin() + at + n)) +
+               "\n";
     }
     return out + ":00000001FF\n";
 }

@@ -2,7 +2,12 @@
 // why, what is harmless, and how each addressing moves the data records.
 #include <gtest/gtest.h>
 
+#include "tests/isp/core/hexline.h"
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,22 +17,7 @@
 namespace qz {
 namespace {
 
-// A record with the right checksum.
-std::string rec(unsigned type, unsigned address, const std::vector<unsigned>& bytes)
-{
-    std::vector<unsigned> all = {unsigned(bytes.size()), (address >> 8) & 0xFF, address & 0xFF, type};
-    all.insert(all.end(), bytes.begin(), bytes.end());
-    unsigned sum = 0;
-    std::string s = ":";
-    char digits[3];
-    for (unsigned b : all) {
-        std::snprintf(digits, sizeof digits, "%02X", b & 0xFF);
-        s += digits;
-        sum += b;
-    }
-    std::snprintf(digits, sizeof digits, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
-    return s + digits;
-}
+using hextest::rec;
 
 struct Piece {
     std::uint64_t address;
@@ -126,6 +116,35 @@ TEST(StrictHex, FileAndTextReadAlike)
     EXPECT_EQ(b.kind, a.kind);
     EXPECT_EQ(b.line, a.line);
     EXPECT_EQ(fromFile.pieces, fromText.pieces);
+}
+
+// A file whose read breaks off after whole records: what came must not
+// pass for the whole file.
+TEST(StrictHex, ReadErrorIsAFault)
+{
+    struct Source {
+        std::string text;
+        bool given = false;
+    } source{rec(0, 0x10, {1, 2}) + "\n"};
+    cookie_io_functions_t io{};
+    io.read = [](void* cookie, char* buf, std::size_t size) -> ssize_t {
+        auto* s = static_cast<Source*>(cookie);
+        if (s->given) {
+            errno = EIO;
+            return -1;
+        }
+        s->given = true;
+        const std::size_t n = std::min(size, s->text.size());
+        std::memcpy(buf, s->text.data(), n);
+        return static_cast<ssize_t>(n);
+    };
+    std::FILE* f = fopencookie(&source, "r", io);
+    ASSERT_NE(f, nullptr);
+    RecordingSink sink;
+    const HexFault fault = read_hex_into(f, sink);
+    std::fclose(f);
+    EXPECT_EQ(fault.kind, HexFault::kRead);
+    EXPECT_STREQ(hex_fault_words(fault.kind), "read error");
 }
 
 TEST(StrictHex, AddressingMovesTheDataRecords)

@@ -4,11 +4,13 @@
 #include "tests/isp/cortex/enginefixture.h"
 
 #include "isp/cortex/isp_commands.h"
+#include "isp/cortex/isp_connect.h"
 #include "isp/cortex/isp_line.h"
 #include "isp/cortex/isp_reply.h"
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -67,12 +69,12 @@ TEST_F(EngineTest, ResponseKeywords)
         EXPECT_EQ(response_code(c.line), c.code) << c.line;
 }
 
-// A peer that sends one byte at a time with a pause before each, until it
-// has sent them all or the test ends.
+// A peer that sends one byte at a time with a pause before each, then the
+// tail in one piece, until it has sent them all or the test ends.
 class Trickle {
 public:
-    Trickle(sim::Pty& pty, std::string bytes, int gapMs)
-        : thread_([this, &pty, bytes, gapMs] {
+    Trickle(sim::Pty& pty, std::string bytes, std::string tail, int gapMs)
+        : thread_([this, &pty, bytes, tail, gapMs] {
               for (char c : bytes) {
                   for (int t = 0; t < gapMs && !stop_; t += 10)
                       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -80,6 +82,8 @@ public:
                       return;
                   pty.writeAll(&c, 1);
               }
+              if (!tail.empty())
+                  pty.writeAll(tail);
           })
     {
     }
@@ -94,31 +98,46 @@ private:
     std::thread thread_;
 };
 
+struct TrickleCase {
+    const char* name;
+    bool halfDuplex;
+    std::string trickled; // one byte each 100 ms
+    std::string tail;     // at once after them
+    std::function<bool()> completes;
+};
+
 // The read time-out bounds the whole line, however steadily bytes trickle
-// in: 30 bytes 100 ms apart take 3 s, the line may take 300 ms.
-TEST_F(EngineTest, ReplyLineEndsWithinItsTimeOutInTotal)
+// in: bytes 100 ms apart never reach a 300 ms time-out one by one, but the
+// line may take 300 ms in total.
+TEST_F(EngineTest, LineReadsEndWithinTheirTimeOutInTotal)
 {
-    set_comm_timeouts(300, 300);
-    Trickle peer(pty, std::string(30, '7') + "\r\n", 100);
-    char line[kReplyLineSize];
-    EXPECT_EQ(read_response_line(line, sizeof line), 0);
-}
-
-TEST_F(EngineTest, EchoEndsWithinItsTimeOutInTotal)
-{
-    set_comm_timeouts(300, 300);
-    Trickle peer(pty, std::string(30, 'x') + "\r", 100);
-    char echo[kReplyLineSize];
-    EXPECT_EQ(send_command(echo, sizeof echo, "J"), 0);
-}
-
-TEST_F(EngineTest, HalfDuplexEchoEndsWithinItsTimeOutInTotal)
-{
-    session().halfDuplex = 1;
-    set_comm_timeouts(300, 300);
-    Trickle peer(pty, std::string(30, 'x') + "\r", 100);
-    char echo[kReplyLineSize];
-    EXPECT_EQ(send_command(echo, sizeof echo, "J"), 0);
+    const auto reply = [] {
+        char line[kReplyLineSize];
+        return read_response_line(line, sizeof line) == 1;
+    };
+    const auto echo = [] {
+        char line[kReplyLineSize];
+        return send_command(line, sizeof line, "J") == 1;
+    };
+    const auto oscillator = [] { return send_oscillator_frequency(12.0) == 1; };
+    const TrickleCase cases[] = {
+        {"reply line", false, std::string(30, '7') + "\r\n", "", reply},
+        {"echo", false, std::string(30, 'x') + "\r", "", echo},
+        {"half-duplex echo", true, std::string(30, 'x') + "\r", "", echo},
+        {"half-duplex oscillator echo", true, "12000\r", "OK\r\n", oscillator},
+    };
+    for (const TrickleCase& c : cases) {
+        session().halfDuplex = c.halfDuplex ? 1 : 0;
+        set_comm_timeouts(300, 300);
+        bool completed = true;
+        {
+            Trickle peer(pty, c.trickled, c.tail, 100);
+            completed = c.completes();
+        }
+        EXPECT_FALSE(completed) << c.name;
+        purge_port(0);
+        pty.drain();
+    }
 }
 
 // ---- echo ------------------------------------------------------------------

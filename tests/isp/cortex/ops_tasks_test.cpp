@@ -28,6 +28,15 @@ TEST_F(RawPortTest, TaskCountBeyondItsDataFieldIsRefused)
     EXPECT_STREQ(r->text, "Error programing the Hex file. The direct entry production task requires data to program.");
 }
 
+// A task count without tasks is refused, not run as a program of nothing.
+TEST_F(RawPortTest, TaskCountWithoutTasksIsRefused)
+{
+    ASSERT_EQ(qz_select_device(4022, 0)->status, 1);
+    const IspResult* r = qz_program2("", 0, 0, 0, 0, 2, nullptr, 0, 0, nullptr, 0);
+    EXPECT_EQ(r->status, -5);
+    EXPECT_STREQ(r->text, "Invalid value or command sent. Please try the operation again. (no production tasks)");
+}
+
 // Production tasks place their bytes; the binary file task too.
 TEST_F(OpsTest, ProductionTasks)
 {
