@@ -9,7 +9,7 @@
 // one after the other is printed too. QZ_BENCH_NO_PACE=1 runs the simulator
 // unpaced, which shows what the library itself costs.
 #include "qz_interface.h"
-#include "tests/isp/opsfixture.h"
+#include "tests/isp/core/opsfixture.h"
 #include "tests/sim/lpc/lpc_sim.h"
 
 #include <algorithm>

@@ -10,7 +10,7 @@
 #include "link/codec.h"
 #include "link/firmwareupgrade.h"
 #include "link/serialportthread.h"
-#include "tests/isp/opsfixture.h"
+#include "tests/isp/core/opsfixture.h"
 #include "tests/sim/converter/converter_bootrom.h"
 #include "tests/sim/converter/converter_sim.h"
 

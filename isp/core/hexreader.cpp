@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "isp/core/hexrecord.h"
-#include "isp/core/ramimage.h"
+#include "isp/cortex/ramimage.h"
 
 namespace qz {
 

@@ -1,6 +1,6 @@
 #include "isp/core/session.h"
 
-#include "isp/core/ramimage.h"
+#include "isp/cortex/ramimage.h"
 
 #include <cstring>
 

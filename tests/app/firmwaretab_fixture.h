@@ -7,7 +7,7 @@
 #include "tests/app/mainwindow_fixture.h"
 
 #include "link/firmwareupgrade.h"
-#include "tests/isp/opsfixture.h"
+#include "tests/isp/core/opsfixture.h"
 #include "tests/private_tmpdir.h"
 #include "tests/sim/converter/converter_bootrom.h"
 

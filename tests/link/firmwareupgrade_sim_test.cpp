@@ -5,7 +5,7 @@
 #include "link/codec.h"
 #include "link/firmwareupgrade.h"
 #include "link/serialportthread.h"
-#include "tests/isp/opsfixture.h"
+#include "tests/isp/core/opsfixture.h"
 #include "tests/link/open_line.h"
 #include "tests/private_tmpdir.h"
 #include "tests/sim/converter/converter_bootrom.h"

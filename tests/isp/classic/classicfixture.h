@@ -10,7 +10,7 @@
 #include "isp/core/serialport.h"
 #include "isp/core/session.h"
 #include "isp/core/version.h"
-#include "tests/isp/portfixture.h"
+#include "tests/isp/core/portfixture.h"
 #include "tests/sim/classic/classic_sim.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // discarded before the lines move, no push-back, its presets and log lines.
 #include "isp/classic/classic_port.h"
 #include "isp/core/serialflavour.h"
-#include "tests/isp/portfixture.h"
+#include "tests/isp/core/portfixture.h"
 
 #include <string>
 

@@ -1,0 +1,86 @@
+#include "isp/cortex/isp_reply.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "isp/core/debuglog.h"
+#include "isp/cortex/devicetable.h"
+#include "isp/cortex/selecteddevice.h"
+#include "isp/core/serialport.h"
+#include "isp/core/session.h"
+
+namespace qz {
+
+namespace {
+
+struct ResponseKeyword {
+    int code;
+    const char* keyword;
+};
+
+const ResponseKeyword ResponseKeywordTable[] = {
+    {2, "OK"},   {3, "Synchronized"}, {24, "RESEND"},
+    {4, "0"},    {5, "1"},   {6, "2"},   {7, "3"},   {8, "4"},   {9, "5"},   {10, "6"},
+    {11, "7"},   {12, "8"},  {13, "9"},  {14, "10"}, {15, "11"}, {16, "12"}, {17, "13"},
+    {18, "14"},  {19, "15"}, {20, "16"}, {21, "17"}, {22, "18"}, {23, "19"},
+    {0, ""},
+};
+
+// The boot ROM's line end is CR LF; a LF that does not come within this
+// time is taken as missing, so CR-only replies do not cost a full timeout.
+constexpr int kLineFeedWaitMs = 50;
+
+} // namespace
+
+int response_code(const char* line)
+{
+    for (const ResponseKeyword* k = ResponseKeywordTable; k->code != 0; ++k) {
+        if (std::strcmp(line, k->keyword) == 0)
+            return k->code;
+    }
+    return kReplyNone;
+}
+
+int read_response_line(char* buffer, std::size_t capacity)
+{
+    if (buffer == nullptr || capacity == 0)
+        return 0;
+    std::size_t n = 0;
+    buffer[0] = '\0';
+    for (;;) {
+        std::uint8_t byte = 0;
+        if (!port_read(&byte, 1, 1)) {
+            log_bytes(kLogRx, buffer, n);
+            return 0;
+        }
+        if (byte == '\r')
+            break;
+        if (n + 1 >= capacity) {
+            log_bytes(kLogRx, buffer, n);
+            debug_logf("Reply line longer than %u characters\n", static_cast<unsigned>(capacity - 1));
+            buffer[0] = '\0';
+            return 0;
+        }
+        buffer[n++] = static_cast<char>(byte);
+        buffer[n] = '\0';
+    }
+
+    int saved_read = 0;
+    int saved_write = 0;
+    get_comm_timeouts(&saved_read, &saved_write);
+    set_comm_timeouts(kLineFeedWaitMs, saved_write);
+    std::uint8_t next = 0;
+    const int got = port_read(&next, 1, 1);
+    set_comm_timeouts(saved_read, saved_write);
+    if (!got) {
+        debug_log(kLogDebug, "Line feed missing, continuing...");
+    } else if (next != '\n') {
+        debug_log(kLogDebug, "Line feed missing, pushing character back to rx buffer");
+        if (!push_back_byte(next))
+            debug_log(kLogDebug, "Warning: failed to push character back (push back buffer full)");
+    }
+    log_bytes(kLogRx, buffer, n);
+    return 1;
+}
+
+} // namespace qz

@@ -1,0 +1,131 @@
+#include "isp/cortex/ops_readback.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "isp/cortex/devicetable.h"
+#include "isp/core/errorcodes.h"
+#include "isp/core/hexrecord.h"
+#include "isp/core/hexwriter.h"
+#include "isp/cortex/memtransfer.h"
+#include "isp/core/ops_common.h"
+#include "isp/cortex/ops_security.h"
+#include "isp/core/result.h"
+#include "isp/cortex/selecteddevice.h"
+
+namespace qz {
+
+namespace {
+
+constexpr std::uint32_t kRecordBytes = 64;
+constexpr std::uint32_t kBufferChunk = 512;
+constexpr int kPiecesPerReport = 10;
+
+IspResult* check_read_arguments(unsigned start, unsigned end)
+{
+    if (!selected_device().read_allowed)
+        return set_result(kErrNotSupported);
+    if (!require_port())
+        return isp_result();
+    if (end < start)
+        return set_result(kErrInvalidValue, "The start address is greater than the end address");
+    return nullptr;
+}
+
+bool write_line(std::FILE* f, const char* text, std::size_t length)
+{
+    return std::fwrite(text, 1, length, f) == length && std::fputc('\n', f) != EOF;
+}
+
+IspResult* write_failed(std::FILE* f, const char* path)
+{
+    std::fclose(f);
+    return set_result(kErrCreateFile, path);
+}
+
+} // namespace
+
+IspResult* op_read_data(unsigned start, unsigned end, const char* out_file, ProgressCallback cb, int user)
+{
+    if (IspResult* failed = check_read_arguments(start, end))
+        return failed;
+    IspResult* crp = op_read_security_bits();
+    if (crp->status != QZ_STATUS_SUCCESS)
+        return crp;
+    if (crp->data[0] != 0)
+        return set_result(kErrOperationFailed, "(reading data - security violation in device)");
+
+    std::FILE* f = open_file_retry(out_file, "wb");
+    if (f == nullptr)
+        return set_result(kErrCreateFile, out_file != nullptr ? out_file : "");
+
+    char record[hex_record_length(kRecordBytes) + 1];
+    std::uint32_t upper = start >> 16;
+    std::size_t length = make_linear_address_record(static_cast<std::uint16_t>(upper), record, sizeof record);
+    if (!write_line(f, record, length))
+        return write_failed(f, out_file);
+
+    std::uint8_t data[kRecordBytes];
+    int pieces = 0;
+    std::uint64_t address = start;
+    while (address <= end) {
+        // A record never runs over a 64 KiB boundary, where its 16-bit address would wrap.
+        std::uint64_t last = address + kRecordBytes - 1;
+        const std::uint64_t boundary = (address | 0xFFFFull);
+        if (last > boundary)
+            last = boundary;
+        if (last > end)
+            last = end;
+        const std::uint32_t n = static_cast<std::uint32_t>(last - address + 1);
+        const int r = read_memory(static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(last), data);
+        if (r != 1) {
+            std::fclose(f);
+            // Only line and protection failures get the operation's words.
+            return r == -18 ? set_result(r) : report_engine_failure(r, "reading data");
+        }
+        if (n == kRecordBytes && ++pieces % kPiecesPerReport == 0 &&
+            !report_progress(cb, QZ_EVENT_READ_PROGRESS, static_cast<int>(address), 1024, user)) {
+            std::fclose(f);
+            return isp_result();
+        }
+        const std::uint32_t high = static_cast<std::uint32_t>(address >> 16);
+        if (high != upper) {
+            upper = high;
+            length = make_linear_address_record(static_cast<std::uint16_t>(upper), record, sizeof record);
+            if (!write_line(f, record, length))
+                return write_failed(f, out_file);
+        }
+        length = make_data_record(static_cast<std::uint16_t>(address & 0xFFFF), n, data, record, sizeof record);
+        if (length == 0 || !write_line(f, record, length))
+            return write_failed(f, out_file);
+        address = last + 1;
+    }
+    if (!write_line(f, kHexEndRecord, sizeof kHexEndRecord - 1))
+        return write_failed(f, out_file);
+    if (std::fclose(f) != 0)
+        return set_result(kErrCreateFile, out_file);
+    return set_success();
+}
+
+IspResult* op_read_data_to_buffer(unsigned start, unsigned end, unsigned char* buffer, ProgressCallback cb,
+                                  int user)
+{
+    if (IspResult* failed = check_read_arguments(start, end))
+        return failed;
+    if (buffer == nullptr)
+        return set_result(kErrInvalidValue, "(no buffer)");
+    for (std::uint64_t address = start; address <= end; address += kBufferChunk) {
+        std::uint64_t last = address + kBufferChunk - 1;
+        if (last > end)
+            last = end;
+        const int r = read_memory(static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(last),
+                                  buffer + (address - start));
+        if (r != 1)
+            return report_engine_failure(r, "reading data");
+        if (!report_progress(cb, QZ_EVENT_READ_PROGRESS, static_cast<int>(address), 512, user))
+            return isp_result();
+    }
+    return set_success();
+}
+
+} // namespace qz

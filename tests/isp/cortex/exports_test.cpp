@@ -1,0 +1,240 @@
+// QuasmeriteARMCortex as a caller sees it: exactly the qz_ exports by their
+// plain names, in the library's export order, answering through its own
+// IspResult.
+#include "isp/cortex/export_order.h"
+
+#include "qz_interface.h"
+#include "tests/isp/core/opsfixture.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+
+extern "C" int qz_interface_c_check(void);
+
+namespace {
+
+// The version and stub exports; the library has more (see the version script).
+const std::set<std::string> kFrameExports = {
+    "qz_version",
+    "qz_longversion",
+    "qz_erase_pages",
+    "qz_read_clocks_bit",
+    "qz_program_clocks_bit",
+    "qz_read_crc",
+    "qz_read_misr",
+    "qz_program_addl_security_bits",
+    "qz_erase_addl_security_bits",
+    "qz_read_addl_security_bits",
+    "qz_read_boot_vector_status_byte",
+    "qz_read_configuration",
+    "qz_erase_boot_vector_status_byte",
+    "qz_program_boot_vector",
+    "qz_program_status_byte",
+    "qz_clear_configuration_protection",
+    "qz_program_configuration",
+    "qz_program_i2c_address",
+    "qz_set_password",
+    "qz_verify_password",
+    "qz_reset_password",
+    "qz_enable_softice",
+    "qz_read_eeprom_security_bits",
+    "qz_program_eeprom_security_bits",
+    "qz_erase_eeprom_pages",
+    "qz_read_eeprom_crc",
+    "qz_program_eeprom",
+};
+
+// The names under "global:" in the version script.
+std::set<std::string> versionScriptNames()
+{
+    std::string text = opstest::readFile(QZ_CORTEX_VERSION_SCRIPT);
+    std::size_t from = text.find("global:");
+    std::size_t to = text.find("local:");
+    EXPECT_NE(from, std::string::npos);
+    EXPECT_NE(to, std::string::npos);
+    std::set<std::string> names;
+    if (from == std::string::npos || to == std::string::npos)
+        return names;
+    std::istringstream in(text.substr(from + 7, to - from - 7));
+    std::string word;
+    while (in >> word) {
+        word.erase(std::remove(word.begin(), word.end(), ';'), word.end());
+        if (!word.empty())
+            names.insert(word);
+    }
+    return names;
+}
+
+std::string runTool(const std::string& command)
+{
+    std::string out;
+    std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
+    if (!p)
+        return out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p.get())) > 0)
+        out.append(buf, n);
+    return out;
+}
+
+// The names the library defines in its dynamic symbol table.
+std::set<std::string> definedDynamicSymbols()
+{
+    std::istringstream nm(runTool(std::string("nm -D --defined-only '") + QZ_CORTEX_LIBRARY + "'"));
+    std::set<std::string> exported;
+    std::string line;
+    while (std::getline(nm, line)) {
+        std::istringstream fields(line);
+        std::string address, type, name;
+        if (fields >> address >> type >> name)
+            exported.insert(name);
+    }
+    return exported;
+}
+
+class ExportsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { lib_ = dlopen(QZ_CORTEX_LIBRARY, RTLD_NOW | RTLD_LOCAL); }
+    static void TearDownTestSuite()
+    {
+        if (lib_)
+            dlclose(lib_);
+        lib_ = nullptr;
+    }
+    void SetUp() override { ASSERT_NE(lib_, nullptr) << dlerror(); }
+
+    template <typename F>
+    static F fn(const char* name)
+    {
+        void* p = dlsym(lib_, name);
+        EXPECT_NE(p, nullptr) << name;
+        return reinterpret_cast<F>(p);
+    }
+    using ResultFn = const IspResult* (*)(void);
+    static const IspResult* call(const char* name) { return fn<ResultFn>(name)(); }
+
+    static void* lib_;
+};
+
+void* ExportsTest::lib_ = nullptr;
+
+TEST_F(ExportsTest, DynamicSymbolsAreExactlyTheDefinedExports)
+{
+    const std::set<std::string> exported = definedDynamicSymbols();
+    // Exactly what the version script lists, each defined, nothing else
+    // leaking out; every one an export of the interface.
+    EXPECT_EQ(exported, versionScriptNames());
+    for (const std::string& name : exported)
+        EXPECT_NE(qz::cortex_export_ordinal(name.c_str()), 0) << name;
+    for (const std::string& name : kFrameExports)
+        EXPECT_EQ(exported.count(name), 1u) << name;
+}
+
+TEST_F(ExportsTest, ExportsExactlyTheSixtyOneNamesEachResolvable)
+{
+    const std::set<std::string> exported = definedDynamicSymbols();
+    const std::set<std::string> interface(qz::kCortexExportOrder.begin(), qz::kCortexExportOrder.end());
+    EXPECT_EQ(exported, interface);
+    for (const char* name : qz::kCortexExportOrder)
+        EXPECT_NE(dlsym(lib_, name), nullptr) << name;
+}
+
+TEST_F(ExportsTest, LibraryBindsItsOwnSymbolsInternally)
+{
+    std::string dynamic = runTool(std::string("readelf -d '") + QZ_CORTEX_LIBRARY + "'");
+    EXPECT_NE(dynamic.find("SYMBOLIC"), std::string::npos) << dynamic;
+}
+
+TEST(ExportOrder, SixtyOneUniqueNamesWithTheCallersOrdinals)
+{
+    std::set<std::string> names(qz::kCortexExportOrder.begin(), qz::kCortexExportOrder.end());
+    EXPECT_EQ(names.size(), 61u);
+    for (const std::string& n : names)
+        EXPECT_EQ(n.rfind("qz_", 0), 0u) << n;
+    // The firmware upgrade binds these by ordinal.
+    EXPECT_EQ(qz::cortex_export_ordinal("qz_set_default_timeouts"), 48);
+    EXPECT_EQ(qz::cortex_export_ordinal("qz_select_debug_mode"), 14);
+    EXPECT_EQ(qz::cortex_export_ordinal("qz_connect"), 11);
+    EXPECT_EQ(qz::cortex_export_ordinal("qz_erase"), 17);
+    EXPECT_EQ(qz::cortex_export_ordinal("qz_program"), 20);
+    EXPECT_EQ(qz::cortex_export_ordinal("qz_verify"), 22);
+    EXPECT_EQ(qz::cortex_export_ordinal("qz_reset"), 46);
+    EXPECT_EQ(qz::cortex_export_ordinal("qz_disconnect"), 12);
+    EXPECT_EQ(qz::cortex_export_ordinal("qz_read_addl_security_bits"), 34);
+    EXPECT_EQ(qz::cortex_export_ordinal("qz_program_eeprom"), 56);
+    EXPECT_EQ(qz::cortex_export_ordinal("qz_nothing"), 0);
+    // The header declares every one of them, also when compiled as C.
+    EXPECT_EQ(qz_interface_c_check(), 61);
+}
+
+TEST_F(ExportsTest, VersionTexts)
+{
+    const IspResult* r = call("qz_version");
+    EXPECT_EQ(r->status, 1);
+    EXPECT_STREQ(r->text, "4.45.3043");
+    const IspResult* l = call("qz_longversion");
+    EXPECT_EQ(l, r); // the library's one result
+    EXPECT_EQ(l->status, 1);
+    std::string text = l->text;
+    EXPECT_EQ(text.rfind("QuasmeriteARMCortex v4.45.3043 (18-Feb-2013) ", 0), 0u) << text;
+    EXPECT_GT(text.size(), std::strlen("QuasmeriteARMCortex v4.45.3043 (18-Feb-2013) "));
+}
+
+TEST_F(ExportsTest, UnsupportedStubs)
+{
+    const IspResult* r = call("qz_erase_pages");
+    EXPECT_EQ(r->status, -16);
+    EXPECT_STREQ(r->text, "Not supported");
+    r = call("qz_read_misr");
+    EXPECT_EQ(r->status, -16);
+    EXPECT_STREQ(r->text, "Device does not support operation.");
+}
+
+TEST_F(ExportsTest, ReadingStubsZeroTheirResultBytes)
+{
+    const struct {
+        const char* name;
+        std::size_t zeroed;
+    } cases[] = {
+        {"qz_read_clocks_bit", 1},    {"qz_read_boot_vector_status_byte", 2},
+        {"qz_read_addl_security_bits", 3}, {"qz_read_crc", 4},
+        {"qz_read_configuration", 4},
+    };
+    for (const auto& c : cases) {
+        IspResult* r = const_cast<IspResult*>(call("qz_version"));
+        std::memset(r->data, 0xEE, sizeof r->data);
+        call(c.name);
+        EXPECT_EQ(r->status, 1) << c.name;
+        EXPECT_STREQ(r->text, "4.45.3043") << c.name; // text left as it was
+        for (std::size_t i = 0; i < 8; ++i)
+            EXPECT_EQ(r->data[i], i < c.zeroed ? 0x00 : 0xEE) << c.name << " byte " << i;
+    }
+}
+
+TEST_F(ExportsTest, SucceedingStubs)
+{
+    for (const char* name :
+         {"qz_program_clocks_bit", "qz_program_addl_security_bits", "qz_erase_addl_security_bits",
+          "qz_erase_boot_vector_status_byte", "qz_program_boot_vector", "qz_program_status_byte",
+          "qz_clear_configuration_protection", "qz_program_configuration", "qz_program_i2c_address",
+          "qz_set_password", "qz_verify_password", "qz_reset_password", "qz_enable_softice",
+          "qz_read_eeprom_security_bits", "qz_program_eeprom_security_bits", "qz_erase_eeprom_pages",
+          "qz_read_eeprom_crc", "qz_program_eeprom"}) {
+        call("qz_erase_pages"); // status -16 before
+        const IspResult* r = call(name);
+        EXPECT_EQ(r->status, 1) << name;
+        EXPECT_STREQ(r->text, "Not supported") << name;
+    }
+}
+
+} // namespace
