@@ -117,7 +117,15 @@ bool ClassicLoader::applyFault()
         if (record_.compare(0, it->match.size(), it->match) != 0)
             continue;
         switch (it->kind) {
-        case ClassicFaultKind::Status: status(it->status); break;
+        case ClassicFaultKind::Status:
+            if (awaitingCrlfReply_)
+                reply(std::string(1, it->status) + ".\r\n");
+            else if (p_.dialect == 2 && it->status == 'R')
+                reply("R\r\n\r\n"); // a refused record says a little more
+            else
+                status(it->status);
+            break;
+        case ClassicFaultKind::Bare: reply(std::string(1, it->status)); break;
         case ClassicFaultKind::Garbage: reply("#\r\n"); break;
         case ClassicFaultKind::Short: reply("."); break;
         case ClassicFaultKind::Silence: break;
@@ -162,8 +170,10 @@ void ClassicLoader::handleRecord()
         // The answer takes the place of the CR's echo.
         std::string saved;
         saved.swap(out_);
+        awaitingCrlfReply_ = true;
         if (!applyFault())
-            reply("00000000..\r\n");
+            reply(crcValue(type, data) + "..\r\n");
+        awaitingCrlfReply_ = false;
         crReply_.swap(out_);
         out_.swap(saved);
         awaitCr_ = true;
@@ -244,6 +254,30 @@ void ClassicLoader::switchBaud(std::uint16_t reload)
         const double d = p_.clocks == 6 ? 16.0 : 32.0;
         baud_ = f / ((65536.0 - reload) * d);
     }
+}
+
+} // namespace sim
+
+namespace sim {
+
+// A CRC of the loader's own: the byte sum of the memory it holds in the
+// asked range (a blank check of blank memory gives 0).
+std::string ClassicLoader::crcValue(std::uint8_t type, const std::vector<std::uint8_t>& data) const
+{
+    std::uint32_t sum = 0;
+    std::uint32_t from = 0, to = 0xFFFFFFFF;
+    if (type == 0x05 && data.size() == 2) {
+        from = static_cast<std::uint32_t>(data[0] << 8 | data[1]);
+    } else if (type == 0x05 && data.size() == 1) {
+        from = static_cast<std::uint32_t>(data[0]) << 8;
+        to = from + 0x3FF;
+    }
+    for (const auto& m : memory_)
+        if (m.first >= from && m.first <= to)
+            sum += m.second;
+    char b[9];
+    std::snprintf(b, sizeof b, "%08X", sum);
+    return b;
 }
 
 } // namespace sim

@@ -45,7 +45,10 @@ struct ClassicPersona {
 };
 
 enum class ClassicFaultKind {
-    Status,   // the given status character instead of the reply
+    Status,   // the given status character instead of the reply, with its
+              // line end (CR LF; for reading commands with CR LF, ".\r\n";
+              // a dialect 2 "R" has CR LF twice)
+    Bare,     // the status character alone
     Garbage,  // "#" and CR LF
     Short,    // only the first reply character
     Silence,  // nothing after the echo
@@ -90,6 +93,7 @@ private:
     void dialect2(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data);
     void switchBaud(std::uint16_t reload);
     bool crlfCommand(std::uint8_t type, std::size_t count) const;
+    std::string crcValue(std::uint8_t type, const std::vector<std::uint8_t>& data) const;
 
     ClassicPersona p_;
     State state_;
@@ -99,6 +103,7 @@ private:
     std::string record_;
     bool inRecord_ = false;
     bool awaitCr_ = false;
+    bool awaitingCrlfReply_ = false;
     std::string crReply_;
     std::vector<ClassicFault> faults_;
     std::vector<std::string> records_;
