@@ -142,6 +142,12 @@ TEST(HexCommandRecord, ChecksumIsTheTwosComplementOfTheByteSum)
     EXPECT_EQ(hex_command(0x00, 0x0000, {0x80, 0x7E}), ":02000000807E00");
 }
 
+TEST(HexCommandRecord, EraseAllOfThe89V51PartsIsTheResetPasswordRecord)
+{
+    for (int number : {23, 49, 55, 56, 57, 58})
+        EXPECT_EQ(d1_erase_all_command(*classic_device_at(classic_device_index(number))), d1_reset_password_command());
+}
+
 TEST(StatusChar, EachSenderMapsItsCharacters)
 {
     struct Row {
