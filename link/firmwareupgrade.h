@@ -16,12 +16,12 @@ struct UpgradeApi {
     void (*setDefaultTimeouts)();
     const IspResult* (*selectDebugMode)(int enable, const char* logPath);
     const IspResult* (*connect)(const ConnectOptions* options, int size);
-    const IspResult* (*erase)(int mode, unsigned blockMask, int ignored, ProgressCallback cb,
+    const IspResult* (*erase)(int mode, unsigned blockMask, int guard, ProgressCallback cb,
                               int user, const char* hexFile);
     const IspResult* (*program)(const char* hexFile, int checksumAdjust, int useFillByte,
-                                int fillByte, int ignored1, const char* jitModule,
+                                int fillByte, int guard, const char* jitModule,
                                 const char* jitArguments, int jitTimeoutS, int finalFlag,
-                                int ignored2, ProgressCallback cb, int user);
+                                int ignored, ProgressCallback cb, int user);
     const IspResult* (*verify)(const char* hexFile, int skipChecksumBytes, ProgressCallback cb,
                                int user);
     const IspResult* (*reset)(int skipLineReset, unsigned address, unsigned flags);

@@ -1,5 +1,7 @@
 #include "isp/core/jitmodule.h"
 
+#include "isp/core/regularfile.h"
+
 #include "isp/core/result.h"
 #include "platform/process.h"
 #include "platform/tempfile.h"
@@ -68,7 +70,7 @@ std::string read_message(const std::string& path, std::size_t messageSize)
         return std::string();
     std::FILE* f = nullptr;
     for (int i = 0; i < kOpenTries && !f; ++i)
-        f = std::fopen(path.c_str(), "rb");
+        f = open_regular_file(path.c_str());
     if (!f)
         return std::string();
     std::string line;

@@ -1,6 +1,7 @@
 #include "isp/core/ops_common.h"
 
 #include "isp/core/errorcodes.h"
+#include "isp/core/regularfile.h"
 #include "isp/core/result.h"
 #include "isp/core/serialport.h"
 
@@ -26,9 +27,14 @@ std::FILE* open_file_retry(const char* path, const char* mode)
 {
     if (path == nullptr || *path == '\0')
         return nullptr;
+    const bool input = mode != nullptr && mode[0] == 'r';
     for (int i = 0; i < kFileTries; ++i) {
-        if (std::FILE* f = std::fopen(path, mode))
+        bool not_regular = false;
+        if (std::FILE* f = input ? open_regular_file(path, &not_regular) : std::fopen(path, mode))
             return f;
+        // A folder or a device stays what it is: trying again cannot help.
+        if (not_regular)
+            return nullptr;
     }
     return nullptr;
 }

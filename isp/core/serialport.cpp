@@ -172,7 +172,16 @@ void take_over_port(int handle, unsigned baud)
     // The descriptor that was held before stays open: it may belong to the
     // library that hands this one over.
     close_events();
-    set_port_fd(handle < 0 ? kNoHandle : handle);
+    if (handle < 0) {
+        // Released (the port went to another library): it is forgotten, and
+        // no cancel signal is kept for a port that is not there; the next
+        // open or adoption makes one.
+        set_port_fd(kNoHandle);
+        reset_port_state();
+        debug_log(kLogDebug, "taken over comport");
+        return;
+    }
+    set_port_fd(handle);
     if (!make_events())
         return;
     // A descriptor opened blocking would let a read on a silent line wait

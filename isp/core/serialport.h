@@ -13,6 +13,7 @@
 // Only a caller that can cancel the wait may ask for it.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -56,6 +57,20 @@ int use_long_timeouts();
 int port_write(const void* data, std::size_t count);
 // Exactly `count` bytes (pushed-back ones first) within the read total.
 int port_read(void* buffer, std::size_t count, int quiet);
+// A read made of many small reads (a reply line, an echo) ends within the
+// read total in force when it began, not a fresh total per byte.
+class ReadDeadline {
+public:
+    ReadDeadline();
+    // Milliseconds left: kWaitWithoutLimit without a limit, 0 once passed.
+    std::int32_t remaining_ms() const;
+
+private:
+    bool unlimited_;
+    std::chrono::steady_clock::time_point end_;
+};
+// Exactly `count` bytes (pushed-back ones first) before the deadline.
+int port_read_within(void* buffer, std::size_t count, int quiet, const ReadDeadline& deadline);
 // Up to `count` bytes: whatever came within the read total, 0 included. A
 // cancelled receive fails, yet *received still tells what reached the buffer.
 int port_receive(void* buffer, std::size_t count, unsigned* received);

@@ -50,7 +50,23 @@ int port_write(const void* data, std::size_t count)
     return 0;
 }
 
-int port_read(void* buffer, std::size_t count, int quiet)
+ReadDeadline::ReadDeadline()
+    : unlimited_(session().readTotalTimeoutMs == kWaitWithoutLimit),
+      end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(unlimited_ ? 0 : session().readTotalTimeoutMs))
+{
+}
+
+std::int32_t ReadDeadline::remaining_ms() const
+{
+    if (unlimited_)
+        return kWaitWithoutLimit;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end_ - std::chrono::steady_clock::now()).count();
+    return left > 0 ? static_cast<std::int32_t>(left) : 0;
+}
+
+namespace {
+
+int read_exact(void* buffer, std::size_t count, int quiet, std::int32_t total_ms)
 {
     auto* out = static_cast<unsigned char*>(buffer);
     const int cancel = cancel_fd();
@@ -59,8 +75,8 @@ int port_read(void* buffer, std::size_t count, int quiet)
     if (pushed == count)
         return 1;
 
-    platform::LineTransfer t = platform::serialRead(port_fd(), cancel, out + pushed, count - pushed,
-                                                    limit(session().readTotalTimeoutMs));
+    platform::LineTransfer t =
+        platform::serialRead(port_fd(), cancel, out + pushed, count - pushed, limit(total_ms));
     if (t.status == platform::LineIo::Cancelled) {
         platform::cancelSignalClear(cancel);
         debug_log(kLogDebug, "Receive cancelled");
@@ -79,6 +95,18 @@ int port_read(void* buffer, std::size_t count, int quiet)
     if (!quiet)
         log_bytes(kLogRx, out, got);
     return 0;
+}
+
+} // namespace
+
+int port_read(void* buffer, std::size_t count, int quiet)
+{
+    return read_exact(buffer, count, quiet, session().readTotalTimeoutMs);
+}
+
+int port_read_within(void* buffer, std::size_t count, int quiet, const ReadDeadline& deadline)
+{
+    return read_exact(buffer, count, quiet, deadline.remaining_ms());
 }
 
 int port_receive(void* buffer, std::size_t count, unsigned* received)

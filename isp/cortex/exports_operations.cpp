@@ -45,7 +45,8 @@ QZ_API const IspResult* qz_read_signature(void)
     return qz::op_read_signature();
 }
 
-QZ_API const IspResult* qz_erase(int mode, unsigned block_mask, int, ProgressCallback cb, int user,
+// The Cortex parts have no boot loader area to guard: the guard flag goes unread.
+QZ_API const IspResult* qz_erase(int mode, unsigned block_mask, int /*guard*/, ProgressCallback cb, int user,
                                  const char* hex_file)
 {
     return qz::op_erase(mode, block_mask, cb, user, hex_file);
@@ -57,7 +58,7 @@ QZ_API const IspResult* qz_update_bootloader(const char* hex_file, ProgressCallb
 }
 
 QZ_API const IspResult* qz_program(const char* hex_file, int checksum_adjust, int use_fill_byte, int fill_byte,
-                                   int, const char* jit_module, const char* jit_arguments, int jit_timeout_s,
+                                   int /*guard*/, const char* jit_module, const char* jit_arguments, int jit_timeout_s,
                                    int final_flag, int, ProgressCallback cb, int user)
 {
     qz::ProgramRequest r = program_request(hex_file, checksum_adjust, use_fill_byte, fill_byte, final_flag, cb, user);
@@ -68,7 +69,7 @@ QZ_API const IspResult* qz_program(const char* hex_file, int checksum_adjust, in
 }
 
 QZ_API const IspResult* qz_program2(const char* hex_file, int checksum_adjust, int use_fill_byte, int fill_byte,
-                                    int, int task_count, const ProductionTask* tasks, int final_flag, int,
+                                    int /*guard*/, int task_count, const ProductionTask* tasks, int final_flag, int,
                                     ProgressCallback cb, int user)
 {
     qz::ProgramRequest r = program_request(hex_file, checksum_adjust, use_fill_byte, fill_byte, final_flag, cb, user);

@@ -1,5 +1,6 @@
 // Exports of the shared interface that the Cortex parts have no use for:
-// they answer as the interface expects without touching the part.
+// they answer as the interface expects without touching the part, and leave
+// their arguments unread.
 #include "isp/core/errorcodes.h"
 #include "isp/core/result.h"
 
@@ -24,12 +25,12 @@ const IspResult* ok_zeroed(std::size_t count)
 
 }  // namespace
 
-QZ_API const IspResult* qz_erase_pages(void)
+QZ_API const IspResult* qz_erase_pages(const int*, int, ProgressCallback, int)
 {
     return qz::set_status_text(qz::kErrNotSupported, "Not supported");
 }
 
-QZ_API const IspResult* qz_read_misr(void)
+QZ_API const IspResult* qz_read_misr(int)
 {
     return qz::set_result(qz::kErrNotSupported);
 }
@@ -37,24 +38,28 @@ QZ_API const IspResult* qz_read_misr(void)
 QZ_API const IspResult* qz_read_clocks_bit(void) { return ok_zeroed(1); }
 QZ_API const IspResult* qz_read_boot_vector_status_byte(void) { return ok_zeroed(2); }
 QZ_API const IspResult* qz_read_addl_security_bits(void) { return ok_zeroed(3); }
-QZ_API const IspResult* qz_read_crc(void) { return ok_zeroed(4); }
+QZ_API const IspResult* qz_read_crc(int) { return ok_zeroed(4); }
 QZ_API const IspResult* qz_read_configuration(void) { return ok_zeroed(4); }
 
 QZ_API const IspResult* qz_program_clocks_bit(void) { return ok(); }
-QZ_API const IspResult* qz_program_addl_security_bits(void) { return ok(); }
+QZ_API const IspResult* qz_program_addl_security_bits(const int*) { return ok(); }
 QZ_API const IspResult* qz_erase_addl_security_bits(void) { return ok(); }
 QZ_API const IspResult* qz_erase_boot_vector_status_byte(void) { return ok(); }
-QZ_API const IspResult* qz_program_boot_vector(void) { return ok(); }
-QZ_API const IspResult* qz_program_status_byte(void) { return ok(); }
+QZ_API const IspResult* qz_program_boot_vector(int) { return ok(); }
+QZ_API const IspResult* qz_program_status_byte(int) { return ok(); }
 QZ_API const IspResult* qz_clear_configuration_protection(void) { return ok(); }
-QZ_API const IspResult* qz_program_configuration(void) { return ok(); }
-QZ_API const IspResult* qz_program_i2c_address(void) { return ok(); }
-QZ_API const IspResult* qz_set_password(void) { return ok(); }
-QZ_API const IspResult* qz_verify_password(void) { return ok(); }
+QZ_API const IspResult* qz_program_configuration(int) { return ok(); }
+QZ_API const IspResult* qz_program_i2c_address(int) { return ok(); }
+QZ_API const IspResult* qz_set_password(const char*, int) { return ok(); }
+QZ_API const IspResult* qz_verify_password(const char*, int) { return ok(); }
 QZ_API const IspResult* qz_reset_password(void) { return ok(); }
 QZ_API const IspResult* qz_enable_softice(void) { return ok(); }
 QZ_API const IspResult* qz_read_eeprom_security_bits(void) { return ok(); }
-QZ_API const IspResult* qz_program_eeprom_security_bits(void) { return ok(); }
-QZ_API const IspResult* qz_erase_eeprom_pages(void) { return ok(); }
-QZ_API const IspResult* qz_read_eeprom_crc(void) { return ok(); }
-QZ_API const IspResult* qz_program_eeprom(void) { return ok(); }
+QZ_API const IspResult* qz_program_eeprom_security_bits(const int*) { return ok(); }
+QZ_API const IspResult* qz_erase_eeprom_pages(const int*, ProgressCallback, int) { return ok(); }
+QZ_API const IspResult* qz_read_eeprom_crc(int) { return ok(); }
+QZ_API const IspResult* qz_program_eeprom(const char*, int, int, int, int, const char*, const char*, int, int,
+                                          int, ProgressCallback, int)
+{
+    return ok();
+}

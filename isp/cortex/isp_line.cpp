@@ -29,11 +29,14 @@ void restore_saved_timeouts()
 // Reads one echo character into reply[pos]. The state (waiting for the LF
 // after a CR on CR LF parts) lives in the driver state, so it survives
 // between the calls of one line.
-EchoStep read_echo_char(char* reply, std::size_t capacity, std::size_t& pos)
+// The echo's time-out bounds the whole echo; the short line-feed wait after
+// its CR is a time-out of its own.
+EchoStep read_echo_char(char* reply, std::size_t capacity, std::size_t& pos, const ReadDeadline& deadline)
 {
     SessionRecord& s = session();
     std::uint8_t byte = 0;
-    if (!port_read(&byte, 1, 1)) {
+    const int got = s.echoLineFeedState == 0 ? port_read_within(&byte, 1, 1, deadline) : port_read(&byte, 1, 1);
+    if (!got) {
         if (full_duplex())
             log_bytes(kLogRx, reply, pos);
         if (s.echoLineFeedState != 0)
@@ -70,11 +73,11 @@ EchoStep read_echo_char(char* reply, std::size_t capacity, std::size_t& pos)
     return kEchoDone;
 }
 
-EchoStep finish_echo(char* reply, std::size_t capacity, std::size_t& pos)
+EchoStep finish_echo(char* reply, std::size_t capacity, std::size_t& pos, const ReadDeadline& deadline)
 {
     EchoStep step = kEchoMore;
     while (step == kEchoMore)
-        step = read_echo_char(reply, capacity, pos);
+        step = read_echo_char(reply, capacity, pos, deadline);
     if (step == kEchoDone && full_duplex())
         log_bytes(kLogRx, reply, pos);
     return step;
@@ -87,13 +90,14 @@ int send_framed(char* reply, std::size_t capacity, const char* line, std::size_t
     if (reply != nullptr)
         reply[0] = '\0';
     std::size_t pos = 0;
+    const ReadDeadline deadline;
 
     if (full_duplex() || reply == nullptr) {
         if (!port_write(line, length))
             return 0;
         if (reply == nullptr)
             return 1;
-        return finish_echo(reply, capacity, pos) == kEchoDone ? 1 : 0;
+        return finish_echo(reply, capacity, pos, deadline) == kEchoDone ? 1 : 0;
     }
 
     EchoStep step = kEchoMore;
@@ -101,13 +105,13 @@ int send_framed(char* reply, std::size_t capacity, const char* line, std::size_t
         if (!port_write(line + i, 1))
             return 0;
         if (step == kEchoMore) {
-            step = read_echo_char(reply, capacity, pos);
+            step = read_echo_char(reply, capacity, pos, deadline);
             if (step == kEchoFailed)
                 return 0;
         }
     }
     if (step == kEchoMore)
-        step = finish_echo(reply, capacity, pos);
+        step = finish_echo(reply, capacity, pos, deadline);
     return step == kEchoDone ? 1 : 0;
 }
 

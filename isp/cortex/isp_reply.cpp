@@ -47,9 +47,11 @@ int read_response_line(char* buffer, std::size_t capacity)
         return 0;
     std::size_t n = 0;
     buffer[0] = '\0';
+    // The time-out bounds the line, not each of its bytes.
+    const ReadDeadline deadline;
     for (;;) {
         std::uint8_t byte = 0;
-        if (!port_read(&byte, 1, 1)) {
+        if (!port_read_within(&byte, 1, 1, deadline)) {
             log_bytes(kLogRx, buffer, n);
             return 0;
         }

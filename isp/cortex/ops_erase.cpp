@@ -2,11 +2,12 @@
 
 #include <cstdint>
 
+#include "isp/cortex/cortexsinks.h"
 #include "isp/cortex/devicetable.h"
 #include "isp/core/errorcodes.h"
-#include "isp/core/hexrecord.h"
 #include "isp/cortex/isp_commands.h"
 #include "isp/core/ops_common.h"
+#include "isp/core/programsource.h"
 #include "isp/core/result.h"
 #include "isp/cortex/sectortables.h"
 #include "isp/cortex/selecteddevice.h"
@@ -30,16 +31,6 @@ IspResult* erase_bank_with_retries(ProgressCallback cb, int user)
     if (r == -2 || r == -18 || r == -5)
         return set_result(kErrOperationFailed, "(erasing device)");
     return report_engine_failure(r, "erasing device");
-}
-
-void mark_sector_at(const SectorTable& table, std::uint64_t address, std::uint32_t& marks)
-{
-    const int entries = table.size < kMaskSectors ? table.size : kMaskSectors;
-    for (int i = 0; i < entries; ++i) {
-        const Sector& s = table.sectors[i];
-        if (address >= s.start && address <= s.end && s.number < kMaskSectors)
-            marks |= 1u << s.number;
-    }
 }
 
 IspResult* erase_sector_with_retries(int sector)
@@ -68,15 +59,9 @@ IspResult* op_erase(int mode, unsigned block_mask, ProgressCallback cb, int user
 
     std::uint32_t marks = 0;
     if (mode == kEraseHexFileSectors) {
-        std::FILE* f = open_file_retry(hex_file, "rb");
-        if (f == nullptr)
-            return set_result(kErrOpenHexFile, "Reselect the Hex file.");
-        const SectorTable& table = current_sector_table();
-        for_each_hex_data(f, [&](const HexData& d) {
-            mark_sector_at(table, d.address, marks);
-            mark_sector_at(table, d.last(), marks);
-        });
-        std::fclose(f);
+        EraseSink sink(marks);
+        if (IspResult* failed = load_hex_source(hex_file, sink))
+            return failed;
     } else {
         marks = block_mask;
     }

@@ -1,20 +1,16 @@
 #include "isp/cortex/ops_program.h"
 
-#include <cstdio>
-#include <cstring>
-#include <string>
+#include <cstdint>
 
-#include "isp/core/debuglog.h"
+#include "isp/cortex/cortexsinks.h"
 #include "isp/cortex/devicetable.h"
 #include "isp/core/errorcodes.h"
 #include "isp/cortex/flashimage.h"
-#include "isp/core/hexgenerator.h"
-#include "isp/core/hexreader.h"
 #include "isp/core/hexutil.h"
 #include "isp/cortex/isp_commands.h"
-#include "isp/core/jitmodule.h"
 #include "isp/cortex/memtransfer.h"
 #include "isp/core/ops_common.h"
+#include "isp/core/programsource.h"
 #include "isp/cortex/ramimage.h"
 #include "isp/core/result.h"
 #include "isp/cortex/sectortables.h"
@@ -28,8 +24,6 @@ namespace {
 
 // Sectors the checksum adjustment looks at.
 constexpr int kAdjustSectors = 32;
-constexpr std::size_t kTaskDataSize = sizeof(ProductionTask{}.data);
-constexpr std::size_t kTaskPathSize = sizeof(ProductionTask{}.path);
 
 // Both images live for one run and are released on every way out.
 struct Images {
@@ -48,11 +42,7 @@ public:
 
 private:
     IspResult* allocate();
-    IspResult* load_hex_path(const char* path, const char* failure_text);
-    IspResult* load_jit();
-    IspResult* load_tasks();
-    IspResult* load_task(const ProductionTask& task);
-    void place_byte(std::uint32_t address, std::uint8_t byte);
+    IspResult* load_sources();
     bool is_data(std::uint8_t byte) const;
     void set_vector_checksum();
     void adjust_sector_checksums();
@@ -72,15 +62,8 @@ IspResult* Engine::run()
         return isp_result();
     if (IspResult* failed = allocate())
         return failed;
-    if (req_.hex_file != nullptr && req_.hex_file[0] != '\0') {
-        if (IspResult* failed = load_hex_path(req_.hex_file, "Reselect the Hex file."))
-            return failed;
-    }
-    if (req_.jit_module != nullptr && req_.jit_module[0] != '\0') {
-        if (IspResult* failed = load_jit())
-            return failed;
-    }
-    if (IspResult* failed = load_tasks())
+    // Every source is read and checked before the part is touched.
+    if (IspResult* failed = load_sources())
         return failed;
     set_vector_checksum();
     if (req_.checksum_adjust)
@@ -107,95 +90,19 @@ IspResult* Engine::allocate()
     return nullptr;
 }
 
-IspResult* Engine::load_hex_path(const char* path, const char* failure_text)
+IspResult* Engine::load_sources()
 {
-    std::FILE* f = open_file_retry(path, "rb");
-    if (f == nullptr)
-        return set_result(kErrOpenHexFile, failure_text);
-    load_hex_file(f, images_.flash.data(), images_.flash.first(), images_.flash.last(), ram_image());
-    std::fclose(f);
-    return nullptr;
-}
-
-IspResult* Engine::load_jit()
-{
-    std::string data_path;
-    std::string message;
-    std::string error;
-    const int r = run_jit_module(req_.jit_module, req_.jit_arguments ? req_.jit_arguments : "",
-                                 &data_path, &message, kJitMessageSize, req_.jit_timeout_s, &error);
-    if (report_jit_message(req_.cb, req_.user, message) == 0) {
-        if (r == 1)
-            std::remove(data_path.c_str());
-        return set_result(kErrCancelled);
-    }
-    if (r != 1)
-        return set_result(kErrJustInTime, error.c_str());
-    IspResult* failed = load_hex_path(data_path.c_str(), "Unable to open the JIT data file.");
-    std::remove(data_path.c_str());
-    return failed;
-}
-
-IspResult* Engine::load_tasks()
-{
-    if (req_.tasks == nullptr)
-        return nullptr;
-    for (int i = 0; i < req_.task_count; ++i) {
-        if (IspResult* failed = load_task(req_.tasks[i]))
-            return failed;
-    }
-    return nullptr;
-}
-
-void Engine::place_byte(std::uint32_t address, std::uint8_t byte)
-{
-    if (std::uint8_t* p = images_.flash.at(address))
-        *p = byte;
-    else if (std::uint8_t* q = ram_image_at(address))
-        *q = byte;
-}
-
-IspResult* Engine::load_task(const ProductionTask& task)
-{
-    const std::string path(task.path, strnlen(task.path, kTaskPathSize));
-    switch (task.type) {
-    case QZ_TASK_DIRECT_DATA:
-        if (task.count == 0)
-            return set_result(kErrProgramHex, "The direct entry production task requires data to program.");
-        if (task.count > kTaskDataSize)
-            return set_result(kErrProgramHex,
-                              "The direct entry production task holds more bytes than its data field.");
-        for (std::uint32_t i = 0; i < task.count; ++i)
-            place_byte(task.address + i, task.data[i]);
-        return nullptr;
-    case QZ_TASK_HEX_FILE:
-        return load_hex_path(path.c_str(), "Unable to open the production task hex file.");
-    case QZ_TASK_BINARY_FILE: {
-        std::FILE* f = open_file_retry(path.c_str(), "rb");
-        if (f == nullptr)
-            return set_result(kErrOpenHexFile, "Unable to open the production task binary file.");
-        std::uint32_t address = task.address;
-        std::uint8_t piece[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(piece, 1, sizeof piece, f)) > 0) {
-            for (std::size_t i = 0; i < n; ++i)
-                place_byte(address++, piece[i]);
-        }
-        std::fclose(f);
-        return nullptr;
-    }
-    case QZ_TASK_HEX_GENERATOR: {
-        std::string output;
-        if (run_and_capture(path.c_str(), &output) == 0)
-            return set_result(kErrOpenHexFile,
-                              "The hex generator production task failed or didn't generate output.");
-        load_hex_text(output.c_str(), images_.flash.data(), images_.flash.first(), images_.flash.last(),
-                      ram_image());
-        return nullptr;
-    }
-    default:
-        return nullptr;
-    }
+    ProgramSources sources;
+    sources.hex_file = req_.hex_file;
+    sources.jit_module = req_.jit_module;
+    sources.jit_arguments = req_.jit_arguments;
+    sources.jit_timeout_s = req_.jit_timeout_s;
+    sources.tasks = req_.tasks;
+    sources.task_count = req_.task_count;
+    sources.cb = req_.cb;
+    sources.user = req_.user;
+    ProgramImagesSink sink(images_.flash, *ram_image());
+    return load_program_sources(sources, sink);
 }
 
 bool Engine::is_data(std::uint8_t byte) const
@@ -262,6 +169,9 @@ IspResult* Engine::report_write_failure(int r)
 
 IspResult* Engine::write_flash()
 {
+    // A part without flash has a one-byte image that no source can reach.
+    if (sector_count() == 0)
+        return nullptr;
     const std::uint8_t* image = images_.flash.data();
     const std::size_t size = images_.flash.size();
     bool any = false;
@@ -270,7 +180,7 @@ IspResult* Engine::write_flash()
     if (!any)
         return nullptr;
     const std::size_t block = device_.program_block_size;
-    if (block == 0 || sector_count() == 0)
+    if (block == 0)
         return set_result(kErrNotSupported, "(no flash memory)");
 
     int r = -18;

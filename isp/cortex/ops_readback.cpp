@@ -18,6 +18,9 @@ namespace qz {
 namespace {
 
 constexpr std::uint32_t kRecordBytes = 64;
+// Records are read in runs of up to this many bytes, so that one "R" (of at
+// most 900 bytes) serves many records.
+constexpr std::uint32_t kReadRun = 900;
 constexpr std::uint32_t kBufferChunk = 512;
 constexpr int kPiecesPerReport = 10;
 
@@ -65,40 +68,51 @@ IspResult* op_read_data(unsigned start, unsigned end, const char* out_file, Prog
     if (!write_line(f, record, length))
         return write_failed(f, out_file);
 
-    std::uint8_t data[kRecordBytes];
+    // Each record ends at 64 bytes, at a 64 KiB boundary (where its 16-bit
+    // address would wrap) or at the end.
+    auto record_last = [end](std::uint64_t from) {
+        std::uint64_t last = from + kRecordBytes - 1;
+        const std::uint64_t boundary = (from | 0xFFFFull);
+        if (last > boundary)
+            last = boundary;
+        return last > end ? std::uint64_t(end) : last;
+    };
+    std::uint8_t data[kReadRun];
     int pieces = 0;
     std::uint64_t address = start;
     while (address <= end) {
-        // A record never runs over a 64 KiB boundary, where its 16-bit address would wrap.
-        std::uint64_t last = address + kRecordBytes - 1;
-        const std::uint64_t boundary = (address | 0xFFFFull);
-        if (last > boundary)
-            last = boundary;
-        if (last > end)
-            last = end;
-        const std::uint32_t n = static_cast<std::uint32_t>(last - address + 1);
-        const int r = read_memory(static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(last), data);
+        // The whole records that fit into one read.
+        std::uint64_t run_last = record_last(address);
+        while (run_last < end && record_last(run_last + 1) - address + 1 <= kReadRun)
+            run_last = record_last(run_last + 1);
+        const int r = read_memory(static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(run_last), data);
         if (r != 1) {
             std::fclose(f);
             // Only line and protection failures get the operation's words.
             return r == -18 ? set_result(r) : report_engine_failure(r, "reading data");
         }
-        if (n == kRecordBytes && ++pieces % kPiecesPerReport == 0 &&
-            !report_progress(cb, QZ_EVENT_READ_PROGRESS, static_cast<int>(address), 1024, user)) {
-            std::fclose(f);
-            return isp_result();
-        }
-        const std::uint32_t high = static_cast<std::uint32_t>(address >> 16);
-        if (high != upper) {
-            upper = high;
-            length = make_linear_address_record(static_cast<std::uint16_t>(upper), record, sizeof record);
-            if (!write_line(f, record, length))
+        const std::uint64_t run_start = address;
+        while (address <= run_last) {
+            const std::uint64_t last = record_last(address);
+            const std::uint32_t n = static_cast<std::uint32_t>(last - address + 1);
+            if (n == kRecordBytes && ++pieces % kPiecesPerReport == 0 &&
+                !report_progress(cb, QZ_EVENT_READ_PROGRESS, static_cast<int>(address), 1024, user)) {
+                std::fclose(f);
+                return isp_result();
+            }
+            const std::uint32_t high = static_cast<std::uint32_t>(address >> 16);
+            if (high != upper) {
+                upper = high;
+                length = make_linear_address_record(static_cast<std::uint16_t>(upper), record, sizeof record);
+                if (!write_line(f, record, length))
+                    return write_failed(f, out_file);
+            }
+            length = make_data_record(static_cast<std::uint16_t>(address & 0xFFFF), n, data + (address - run_start),
+                                      record, sizeof record);
+            if (length == 0 || !write_line(f, record, length))
                 return write_failed(f, out_file);
+            address = last + 1;
         }
-        length = make_data_record(static_cast<std::uint16_t>(address & 0xFFFF), n, data, record, sizeof record);
-        if (length == 0 || !write_line(f, record, length))
-            return write_failed(f, out_file);
-        address = last + 1;
     }
     if (!write_line(f, kHexEndRecord, sizeof kHexEndRecord - 1))
         return write_failed(f, out_file);

@@ -30,6 +30,11 @@ IspResult* crp_level(int level, const char* log_line, const char* text)
     return r;
 }
 
+std::uint32_t le_word(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
 IspResult* report_crp_write_failure(int r)
 {
     return report_step_failure(r, "programming crp", "(programming crp - failed to send data to the device)");
@@ -88,6 +93,11 @@ IspResult* op_program_security_bits(const unsigned* crp_word)
     if (r != 1)
         return report_crp_write_failure(r);
     const std::uint32_t at = crp % block;
+    // Without an erase, flash bits can only be cleared: a word that needs a
+    // set bit would end up as the old word ANDed with the new one.
+    const std::uint32_t old = le_word(buffer.get() + at);
+    if ((old & *crp_word) != *crp_word)
+        return set_result_f(kErrOperationFailed, "(programming crp - the word at 0x%X needs an erase first)", crp);
     for (int i = 0; i < 4; ++i)
         buffer[at + i] = static_cast<std::uint8_t>(*crp_word >> (8 * i));
     // The copy to flash needs an unlocked boot ROM, whatever ran before.
@@ -96,6 +106,14 @@ IspResult* op_program_security_bits(const unsigned* crp_word)
         r = write_memory(block_start, buffer.get(), block, true);
     if (r != 1)
         return report_crp_write_failure(r);
+    // Only the word in flash tells that the copy took.
+    std::uint8_t written[4] = {};
+    r = read_memory(bank.start + crp, bank.start + crp + 3, written);
+    if (r != 1)
+        return report_crp_write_failure(r);
+    if (le_word(written) != *crp_word)
+        return set_result_f(kErrOperationFailed, "(programming crp - the word at 0x%X reads back as 0x%08X)", crp,
+                            le_word(written));
     return set_success();
 }
 

@@ -5,13 +5,14 @@
 #include <memory>
 #include <new>
 
+#include "isp/cortex/cortexsinks.h"
 #include "isp/cortex/devicetable.h"
 #include "isp/core/errorcodes.h"
 #include "isp/cortex/flashimage.h"
-#include "isp/core/hexrecord.h"
 #include "isp/cortex/isp_commands.h"
 #include "isp/cortex/memtransfer.h"
 #include "isp/core/ops_common.h"
+#include "isp/core/programsource.h"
 #include "isp/core/result.h"
 #include "isp/cortex/sectortables.h"
 #include "isp/cortex/selecteddevice.h"
@@ -58,17 +59,9 @@ IspResult* op_verify(const char* hex_file, int skip_checksum_bytes, ProgressCall
         return set_result_f(kErrAllocate, "size : %lu bytes", static_cast<unsigned long>(size));
     std::memset(marks.get(), 0, size);
 
-    std::FILE* f = open_file_retry(hex_file, "rb");
-    if (f == nullptr)
-        return set_result(kErrOpenHexFile, "Reselect the Hex file.");
-    for_each_hex_data(f, [&](const HexData& d) {
-        if (!expected.holds(d.address, d.last()))
-            return;
-        const std::size_t at = d.address - expected.first();
-        std::memcpy(expected.data() + at, d.bytes, d.count);
-        std::memset(marks.get() + at, 1, d.count);
-    });
-    std::fclose(f);
+    VerifySink sink(expected, marks.get());
+    if (IspResult* failed = load_hex_source(hex_file, sink))
+        return failed;
 
     auto unmark = [&](std::uint64_t address, std::size_t count) {
         for (std::size_t i = 0; i < count; ++i) {

@@ -1,6 +1,6 @@
 /*
- * The qz_ function interface of the ISP libraries (QuasmeriteARMCortex and
- * the libraries that share its interface). Plain C, usable from C and C++.
+ * The qz_ function interface of the ISP libraries QuasmeriteARMCortex,
+ * QuasmeriteExtFlash and Quasmerite. Plain C, usable from C and C++.
  *
  * Every export that returns a result returns a pointer to the library's one
  * IspResult. The library owns it and overwrites it on the next call: copy
@@ -119,16 +119,29 @@ QZ_STATIC_ASSERT(sizeof(ProductionTask) == 1164, "ProductionTask size");
  * Progress reports: called on the caller's thread with an event kind, a
  * value, an extra value and the caller's own `user`. Returning 0 cancels the
  * running operation (status -20); any other value goes on. A null callback
- * is allowed everywhere.
+ * is allowed everywhere. What the values mean differs between the libraries
+ * (Cortex: QuasmeriteARMCortex, ExtFlash: QuasmeriteExtFlash, classic:
+ * Quasmerite); `extra` is 0 unless given.
  *
- *   1  qz_erase, before each sector          value: sector number
- *   2  qz_erase of the whole bank, once      value: 0
- *   3  after each programmed block           value: offset from bank start
- *                                                   (RAM: the RAM address)
- *   6  qz_verify, after each 512-byte chunk  value: chunk offset
- *   7  read-back progress                    value: address, extra: 1024/512
- *   8  page erased (classic driver only)
- *   9  the JIT module left a message         value: length of the message
+ *   1  qz_erase, before each sector or block
+ *        value: the sector (Cortex) or block (ExtFlash, classic) number
+ *   2  qz_erase of the whole bank or flash, once before    value: 0
+ *   3  programming, after a block is written
+ *        Cortex:   after each block; value: its offset from the bank start,
+ *                  for RAM the RAM address
+ *        ExtFlash: after each chunk; value: its absolute flash address
+ *        classic:  after every 10th record position; value: the record's
+ *                  address
+ *   6  qz_verify, after each chunk compared
+ *        Cortex:   512-byte chunks; value: offset from the bank start
+ *        classic:  256-byte chunks; value: the chunk's address
+ *   7  read-back progress; value: address
+ *        Cortex:   extra 1024 (qz_read_data, every 10th 64-byte record) or
+ *                  512 (qz_read_data_to_buffer, each 512-byte chunk)
+ *        classic:  extra 256 (qz_read_data, every 10th 16-byte record;
+ *                  qz_read_data_to_buffer, every 256 bytes)
+ *   8  page erase (classic only), before each page     value: page number
+ *   9  the JIT module left a message       value: length of the message
  *
  * Event 9: an int cannot carry a pointer on 64-bit systems, so the message
  * is not passed as an address. For the duration of the callback the
@@ -147,7 +160,12 @@ typedef int (*ProgressCallback)(int event, int value, int extra, int user);
 #define QZ_EVENT_PAGE_ERASED 8
 #define QZ_EVENT_JIT_MESSAGE 9
 
-/* The exports of QuasmeriteARMCortex, in the library's export order. */
+/*
+ * The exports of every library, in QuasmeriteARMCortex's export order (each
+ * library numbers them in its own order). Where the libraries' argument
+ * lists differ, the prototype carries the widest; a library that has no use
+ * for an argument ignores it.
+ */
 QZ_API const IspResult *qz_version(void);
 QZ_API const IspResult *qz_longversion(void);
 QZ_API const IspResult *qz_start_bootrom(const char *port, int baud, const char *script,
@@ -168,58 +186,73 @@ QZ_API void qz_set_autobaud_configuration(int read_timeout_ms, int write_timeout
 QZ_API const IspResult *qz_select_debug_mode(int enable, const char *log_path);
 QZ_API const IspResult *qz_select_device(int device_id, unsigned bank);
 QZ_API const IspResult *qz_read_signature(void);
-QZ_API const IspResult *qz_erase(int mode, unsigned block_mask, int ignored, ProgressCallback cb,
+/* guard (classic): non-zero spares the boot loader's area on parts that
+ * protect it; the same for the fifth argument of qz_program and qz_program2. */
+QZ_API const IspResult *qz_erase(int mode, unsigned block_mask, int guard, ProgressCallback cb,
                                  int user, const char *hex_file);
-QZ_API const IspResult *qz_erase_pages(void);
+QZ_API const IspResult *qz_erase_pages(const int *page_flags, int guard, ProgressCallback cb,
+                                       int user);
 QZ_API const IspResult *qz_update_bootloader(const char *hex_file, ProgressCallback cb, int user);
 QZ_API const IspResult *qz_program(const char *hex_file, int checksum_adjust, int use_fill_byte,
-                                   int fill_byte, int ignored1, const char *jit_module,
+                                   int fill_byte, int guard, const char *jit_module,
                                    const char *jit_arguments, int jit_timeout_s, int final_flag,
-                                   int ignored2, ProgressCallback cb, int user);
+                                   int ignored, ProgressCallback cb, int user);
 QZ_API const IspResult *qz_program2(const char *hex_file, int checksum_adjust, int use_fill_byte,
-                                    int fill_byte, int ignored1, int task_count,
-                                    const ProductionTask *tasks, int final_flag, int ignored2,
+                                    int fill_byte, int guard, int task_count,
+                                    const ProductionTask *tasks, int final_flag, int ignored,
                                     ProgressCallback cb, int user);
 QZ_API const IspResult *qz_verify(const char *hex_file, int skip_checksum_bytes, ProgressCallback cb,
                                   int user);
 QZ_API const IspResult *qz_read_security_bits(void);
 QZ_API const IspResult *qz_read_clocks_bit(void);
 QZ_API const IspResult *qz_program_clocks_bit(void);
+/* Cortex: the code read protection word; classic: one flag per entry. */
 QZ_API const IspResult *qz_program_security_bits(const unsigned *crp_word);
 QZ_API const IspResult *qz_blank_check(unsigned start, unsigned end);
-QZ_API const IspResult *qz_read_crc(void);
-QZ_API const IspResult *qz_read_misr(void);
+/* block: a block number, or -3 for the whole device. */
+QZ_API const IspResult *qz_read_crc(int block);
+QZ_API const IspResult *qz_read_misr(int block);
 QZ_API const IspResult *qz_read_data(unsigned start, unsigned end, const char *out_file,
                                      ProgressCallback cb, int user);
 QZ_API const IspResult *qz_read_data_to_buffer(unsigned start, unsigned end, unsigned char *buffer,
                                                ProgressCallback cb, int user);
-/* Ordinals 32 to 45: accepted for the shared interface; their arguments are ignored. */
-QZ_API const IspResult *qz_program_addl_security_bits(void);
+/* Ordinals 32 to 45: the classic library's device settings; the others
+ * answer without touching the part and ignore the arguments. */
+QZ_API const IspResult *qz_program_addl_security_bits(const int *flags); /* three flags */
 QZ_API const IspResult *qz_erase_addl_security_bits(void);
 QZ_API const IspResult *qz_read_addl_security_bits(void);
 QZ_API const IspResult *qz_read_boot_vector_status_byte(void);
 QZ_API const IspResult *qz_read_configuration(void);
 QZ_API const IspResult *qz_erase_boot_vector_status_byte(void);
-QZ_API const IspResult *qz_program_boot_vector(void);
-QZ_API const IspResult *qz_program_status_byte(void);
+QZ_API const IspResult *qz_program_boot_vector(int vector);
+QZ_API const IspResult *qz_program_status_byte(int value);
 QZ_API const IspResult *qz_clear_configuration_protection(void);
-QZ_API const IspResult *qz_program_configuration(void);
-QZ_API const IspResult *qz_program_i2c_address(void);
-QZ_API const IspResult *qz_set_password(void);
-QZ_API const IspResult *qz_verify_password(void);
+QZ_API const IspResult *qz_program_configuration(int value);
+QZ_API const IspResult *qz_program_i2c_address(int address);
+QZ_API const IspResult *qz_set_password(const char *password, int length);
+QZ_API const IspResult *qz_verify_password(const char *password, int length);
 QZ_API const IspResult *qz_reset_password(void);
+/* Cortex: (skip line reset, start address, flags); classic: the first
+ * argument 1 programs the boot vector and status byte before the reset, the
+ * others are ignored. */
 QZ_API const IspResult *qz_reset(int skip_line_reset, unsigned address, unsigned flags);
 QZ_API void qz_set_timeouts(int short_s, int long_s);
 QZ_API void qz_set_default_timeouts(void);
 QZ_API const IspResult *qz_enable_softice(void);
 QZ_API const IspResult *qz_bootloader_version(void);
 QZ_API const IspResult *qz_serial_number(void);
-/* Ordinals 52 to 56: accepted for the shared interface; their arguments are ignored. */
+/* Ordinals 52 to 56: the classic library's EEPROM; the others answer
+ * without touching the part and ignore the arguments. qz_program_eeprom
+ * takes the arguments of qz_program. */
 QZ_API const IspResult *qz_read_eeprom_security_bits(void);
-QZ_API const IspResult *qz_program_eeprom_security_bits(void);
-QZ_API const IspResult *qz_erase_eeprom_pages(void);
-QZ_API const IspResult *qz_read_eeprom_crc(void);
-QZ_API const IspResult *qz_program_eeprom(void);
+QZ_API const IspResult *qz_program_eeprom_security_bits(const int *flags);
+QZ_API const IspResult *qz_erase_eeprom_pages(const int *page_flags, ProgressCallback cb, int user);
+QZ_API const IspResult *qz_read_eeprom_crc(int block);
+QZ_API const IspResult *qz_program_eeprom(const char *hex_file, int checksum_adjust,
+                                          int use_fill_byte, int fill_byte, int guard,
+                                          const char *jit_module, const char *jit_arguments,
+                                          int jit_timeout_s, int final_flag, int ignored,
+                                          ProgressCallback cb, int user);
 QZ_API const IspResult *qz_activate_flash_bank(int bank);
 QZ_API const IspResult *qz_program_eeprom_from_buffer(const unsigned char *data,
                                                       unsigned eeprom_address, unsigned length);

@@ -82,27 +82,27 @@ inline const IspResult* fakeConnect(const ConnectOptions* options, int size)
     return answer("qz_connect", "qz_connect(" + std::to_string(size) + ")");
 }
 
-inline const IspResult* fakeErase(int mode, unsigned mask, int ignored, ProgressCallback cb, int user,
+inline const IspResult* fakeErase(int mode, unsigned mask, int guard, ProgressCallback cb, int user,
                                   const char* file)
 {
     return answer("qz_erase",
                   "qz_erase(" + std::to_string(mode) + ", " + std::to_string(mask) + ", " +
-                      std::to_string(ignored) + ", " + callbackName(cb) + ", " + std::to_string(user) +
+                      std::to_string(guard) + ", " + callbackName(cb) + ", " + std::to_string(user) +
                       ", " + text(file) + ")",
                   cb);
 }
 
 inline const IspResult* fakeProgram(const char* file, int checksumAdjust, int useFill, int fill,
-                                    int ignored1, const char* jit, const char* jitArgs, int jitTimeout,
-                                    int finalFlag, int ignored2, ProgressCallback cb, int user)
+                                    int guard, const char* jit, const char* jitArgs, int jitTimeout,
+                                    int finalFlag, int ignored, ProgressCallback cb, int user)
 {
     fake->programmedPathLength = file ? std::strlen(file) : 0;
     return answer("qz_program",
                   "qz_program(" + text(file) + ", " + std::to_string(checksumAdjust) + ", " +
                       std::to_string(useFill) + ", " + std::to_string(fill) + ", " +
-                      std::to_string(ignored1) + ", " + text(jit) + ", " + text(jitArgs) + ", " +
+                      std::to_string(guard) + ", " + text(jit) + ", " + text(jitArgs) + ", " +
                       std::to_string(jitTimeout) + ", " + std::to_string(finalFlag) + ", " +
-                      std::to_string(ignored2) + ", " + callbackName(cb) + ", " + std::to_string(user) +
+                      std::to_string(ignored) + ", " + callbackName(cb) + ", " + std::to_string(user) +
                       ")",
                   cb);
 }

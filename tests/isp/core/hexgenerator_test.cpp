@@ -88,7 +88,7 @@ TEST_F(HexGeneratorTest, CapturedOutputLoadsToItsLastRecord)
         ASSERT_GT(run_and_capture(g.c_str(), &out_), 0u);
         std::uint8_t image[0x100];
         std::memset(image, 0xFF, sizeof image);
-        load_hex_text(out_.c_str(), image, 0, 0xFF, nullptr);
+        load_hex_text(out_.c_str(), image, 0, 0xFF);
         EXPECT_EQ(image[0], 0x11);
         EXPECT_EQ(image[1], 0x22);
         EXPECT_EQ(image[0xFE], 0x33) << tail;

@@ -7,11 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "isp/cortex/devicetable.h"
 #include "isp/core/hexreader.h"
 #include "isp/core/hexrecord.h"
 #include "isp/core/hexutil.h"
-#include "isp/cortex/ramimage.h"
 
 namespace qz {
 namespace {
@@ -58,11 +56,9 @@ struct Case {
     std::string input;
     std::uint32_t first; // the buffer covers first..first + 0xFF
     std::vector<Bytes> buffer;
-    std::vector<Bytes> ram; // the LPC11C24's RAM, 0x10000000-0x10001FFF
 };
 
 constexpr std::uint32_t kBufferSize = 0x100;
-constexpr std::uint32_t kRam = 0x10000000;
 
 std::vector<Case> cases()
 {
@@ -70,54 +66,49 @@ std::vector<Case> cases()
     const std::string long100 = rec(0, 0x0000, run(100, 0)); // 211 characters
     const std::string long255 = rec(0, 0x0000, run(255, 1)); // 521 characters
     return {
-        {"PlainRecordAtItsAddress", rec(0, 0x0010, {1, 2, 3}) + "\r\n" + end, 0, {{0x10, {1, 2, 3}}}, {}},
-        {"NoLineEnds", rec(0, 0x0000, {9}) + rec(0, 0x0001, {8}) + ":00000001FF", 0, {{0, {9, 8}}}, {}},
+        {"PlainRecordAtItsAddress", rec(0, 0x0010, {1, 2, 3}) + "\r\n" + end, 0, {{0x10, {1, 2, 3}}}},
+        {"NoLineEnds", rec(0, 0x0000, {9}) + rec(0, 0x0001, {8}) + ":00000001FF", 0, {{0, {9, 8}}}},
         {"LfOnlyAndGarbageBetween", "junk\n" + rec(0, 0x20, {5}) + "\n  ; note\n" + rec(0, 0x21, {6}) + "\n", 0,
-         {{0x20, {5, 6}}}, {}},
+         {{0x20, {5, 6}}}},
         {"SegmentBase02", rec(2, 0, {0x10, 0x00}) + "\n" + rec(0, 0x0004, {0xAA}) + "\n", 0x10000,
-         {{0x10004, {0xAA}}}, {}},
+         {{0x10004, {0xAA}}}},
         {"LinearBase04", rec(4, 0, {0x1A, 0x00}) + "\n" + rec(0, 0x0080, {1, 2}) + "\n", 0x1A000000,
-         {{0x1A000080, {1, 2}}}, {}},
+         {{0x1A000080, {1, 2}}}},
         {"LaterBaseReplacesEarlier",
          rec(4, 0, {0x1A, 0x00}) + "\n" + rec(2, 0, {0x00, 0x01}) + "\n" + rec(0, 0x0000, {7}) + "\n", 0,
-         {{0x10, {7}}}, {}},
+         {{0x10, {7}}}},
         {"RecordPastTheBufferEndStoresNothing", rec(0, 0x00FE, {1, 2, 3}) + "\n" + rec(0, 0x00FC, {4}) + "\n", 0,
-         {{0xFC, {4}}}, {}},
-        {"RecordBeforeTheBufferIsDropped", rec(0, 0x0FFF, {1, 2}) + "\n", 0x1000, {}, {}},
-        {"LowerCaseDigits", lower(rec(0, 0x00AB, {0xCD, 0xEF})) + "\n", 0, {{0xAB, {0xCD, 0xEF}}}, {}},
-        {"WrongChecksumStillLoads", ":0100000055" "00\n", 0, {{0, {0x55}}}, {}},
-        {"RecordsAfterTheEndRecord", rec(0, 0, {1}) + "\n" + end + rec(0, 1, {2}) + "\n", 0, {{0, {1, 2}}}, {}},
-        {"RecordOver200Characters", long100 + "\r\n", 0, {{0, run(100, 0)}}, {}},
+         {{0xFC, {4}}}},
+        {"RecordBeforeTheBufferIsDropped", rec(0, 0x0FFF, {1, 2}) + "\n", 0x1000, {}},
+        {"LowerCaseDigits", lower(rec(0, 0x00AB, {0xCD, 0xEF})) + "\n", 0, {{0xAB, {0xCD, 0xEF}}}},
+        {"WrongChecksumStillLoads", ":0100000055" "00\n", 0, {{0, {0x55}}}},
+        {"RecordsAfterTheEndRecord", rec(0, 0, {1}) + "\n" + end + rec(0, 1, {2}) + "\n", 0, {{0, {1, 2}}}},
+        {"RecordOver200Characters", long100 + "\r\n", 0, {{0, run(100, 0)}}},
         {"RecordOf255Bytes", long255 + "\r\n" + rec(0, 0x00FF, {0xEE}) + "\r\n", 0,
-         {{0, run(255, 1)}, {0xFF, {0xEE}}}, {}},
+         {{0, run(255, 1)}, {0xFF, {0xEE}}}},
         {"RecordCompleteAtItsCountRestOfLineIgnored",
          rec(0, 0x0000, {1, 2}) + "0304050607080910111213141516171819202122232425262728" + std::string(3000, 'F') +
              "\n" + rec(0, 2, {3}) + "\n",
-         0, {{0, {1, 2, 3}}}, {}},
+         0, {{0, {1, 2, 3}}}},
         {"CountLargerThanTheLineIsCutByTheNextColon", ":10000000AABB\n" + rec(0, 0x40, {1}) + "\n", 0,
-         {{0x40, {1}}}, {}},
+         {{0x40, {1}}}},
         {"ShortAndMalformedLinesSkipped",
-         ":\n:0\n:00000001\n:0100000G55AA\n:zz0000000100\n" + rec(0, 0x30, {3}) + "\n", 0, {{0x30, {3}}}, {}},
-        {"DataRecordWithoutBytes", rec(0, 0x0010, {}) + "\n", 0, {}, {}},
+         ":\n:0\n:00000001\n:0100000G55AA\n:zz0000000100\n" + rec(0, 0x30, {3}) + "\n", 0, {{0x30, {3}}}},
+        {"DataRecordWithoutBytes", rec(0, 0x0010, {}) + "\n", 0, {}},
         {"AddressRecordTooShortKeepsTheBase",
          rec(4, 0, {0x1A, 0x00}) + "\n" + rec(4, 0, {}) + "\n" + rec(0, 0x0001, {5}) + "\n", 0x1A000000,
-         {{0x1A000001, {5}}}, {}},
-        {"RamRecordsGoToTheRamImage",
-         rec(4, 0, {0x10, 0x00}) + "\n" + rec(0, 0x0004, {1, 2, 3, 4}) + "\n" + rec(0, 0x1FFE, {5, 6}) + "\n", 0,
-         {}, {{kRam + 4, {1, 2, 3, 4}}, {kRam + 0x1FFE, {5, 6}}}},
-        {"RamRecordPastRamEndDropped", rec(4, 0, {0x10, 0x00}) + "\n" + rec(0, 0x1FFF, {1, 2}) + "\n", 0, {}, {}},
-        {"FlashAndRamInOneFile",
+         {{0x1A000001, {5}}}},
+        {"RecordsOutsideTheBufferLeaveItAlone",
          rec(0, 0x0000, {0x11}) + "\n" + rec(4, 0, {0x10, 0x00}) + "\n" + rec(0, 0x0000, {0x22}) + "\n", 0,
-         {{0, {0x11}}}, {{kRam, {0x22}}}},
+         {{0, {0x11}}}},
         {"AddressPast4GiBIsNotWrapped", rec(4, 0, {0xFF, 0xFF}) + "\n" + rec(0, 0xFFFF, run(16, 0)) + "\n",
-         0xFFFFFF00, {}, {}},
-        {"TruncatedLastRecordWithItsData", rec(0, 0x0008, {1, 2}).substr(0, 13), 0, {{8, {1, 2}}}, {}},
-        {"TruncatedLastRecordWithoutItsData", rec(0, 0x0008, {1, 2, 3, 4}).substr(0, 15), 0, {}, {}},
-        {"EmbeddedControlCharacter", ":02000000\x01" "102" "FC\n" + rec(0, 0x50, {9}) + "\n", 0, {{0x50, {9}}},
-         {}},
+         0xFFFFFF00, {}},
+        {"TruncatedLastRecordWithItsData", rec(0, 0x0008, {1, 2}).substr(0, 13), 0, {{8, {1, 2}}}},
+        {"TruncatedLastRecordWithoutItsData", rec(0, 0x0008, {1, 2, 3, 4}).substr(0, 15), 0, {}},
+        {"EmbeddedControlCharacter", ":02000000\x01" "102" "FC\n" + rec(0, 0x50, {9}) + "\n", 0, {{0x50, {9}}}},
         {"OtherRecordTypesIgnored", rec(3, 0, {0, 0, 0x10, 0}) + "\n" + rec(5, 0, {0, 0, 0, 0}) + "\n" +
                                         rec(0, 0x60, {4}) + "\n",
-         0, {{0x60, {4}}}, {}},
+         0, {{0x60, {4}}}},
     };
 }
 
@@ -135,23 +126,19 @@ void PrintTo(Reader r, std::ostream* os)
 
 class HexReader : public ::testing::TestWithParam<std::tuple<Case, Reader>> {
 protected:
-    void SetUp() override { ASSERT_EQ(ram.alloc(*find_cortex_device(4022)), 1); }
-
     void load(const std::string& input, std::uint8_t* buf, std::uint32_t first, std::uint32_t last)
     {
         if (std::get<1>(GetParam()) == Reader::Text) {
-            load_hex_text(input.c_str(), buf, first, last, &ram);
+            load_hex_text(input.c_str(), buf, first, last);
             return;
         }
         std::FILE* f = std::tmpfile();
         ASSERT_NE(f, nullptr);
         ASSERT_EQ(std::fwrite(input.data(), 1, input.size(), f), input.size());
         std::rewind(f);
-        load_hex_file(f, buf, first, last, &ram);
+        load_hex_file(f, buf, first, last);
         std::fclose(f);
     }
-
-    RamImage ram;
 };
 
 TEST_P(HexReader, PlacesExactlyTheUsableRecords)
@@ -166,13 +153,6 @@ TEST_P(HexReader, PlacesExactlyTheUsableRecords)
             expected.at(b.address - c.first + i) = static_cast<std::uint8_t>(b.values[i]);
     }
     EXPECT_EQ(buffer, expected);
-
-    std::vector<std::uint8_t> expected_ram(ram.size(), 0xFF);
-    for (const Bytes& b : c.ram) {
-        for (std::size_t i = 0; i < b.values.size(); ++i)
-            expected_ram.at(b.address - kRam + i) = static_cast<std::uint8_t>(b.values[i]);
-    }
-    EXPECT_TRUE(std::equal(expected_ram.begin(), expected_ram.end(), ram.at(kRam)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Inputs, HexReader,
@@ -183,31 +163,13 @@ INSTANTIATE_TEST_SUITE_P(Inputs, HexReader,
                                     (std::get<1>(info.param) == Reader::File ? "_File" : "_Text");
                          });
 
-// ---- Without a buffer or a RAM image ----------------------------------------
-
-TEST(HexReaderTargets, WithoutBufferOnlyRamIsFilled)
-{
-    RamImage ram;
-    ASSERT_EQ(ram.alloc(*find_cortex_device(4022)), 1);
-    const std::string text = rec(0, 0, {1}) + "\n" + rec(4, 0, {0x10, 0}) + "\n" + rec(0, 0x10, {2}) + "\n";
-    load_hex_text(text.c_str(), nullptr, 0, 0xFF, &ram);
-    EXPECT_EQ(*ram.at(kRam + 0x10), 2);
-}
-
-TEST(HexReaderTargets, WithoutRamImageRamDataIsSkipped)
-{
-    std::vector<std::uint8_t> buffer(16, 0xFF);
-    RamImage empty;
-    const std::string text = rec(4, 0, {0x10, 0}) + "\n" + rec(0, 0, {2}) + "\n";
-    load_hex_text(text.c_str(), buffer.data(), 0, 15, &empty);
-    load_hex_text(text.c_str(), buffer.data(), 0, 15, nullptr);
-    EXPECT_EQ(buffer, std::vector<std::uint8_t>(16, 0xFF));
-}
+// ---- Without a buffer -----------------------------------------------------------
 
 TEST(HexReaderTargets, NullInputsReadNothing)
 {
-    load_hex_text(nullptr, nullptr, 0, 0, nullptr);
-    load_hex_file(nullptr, nullptr, 0, 0, nullptr);
+    load_hex_text(rec(0, 0, {1}).c_str(), nullptr, 0, 0xFF);
+    load_hex_text(nullptr, nullptr, 0, 0);
+    load_hex_file(nullptr, nullptr, 0, 0);
 }
 
 // ---- The line check -----------------------------------------------------------

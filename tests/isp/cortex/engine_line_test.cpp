@@ -7,8 +7,11 @@
 #include "isp/cortex/isp_line.h"
 #include "isp/cortex/isp_reply.h"
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace qz;
@@ -62,6 +65,60 @@ TEST_F(EngineTest, ResponseKeywords)
                  {"19", 23},  {"20", 0},          {"ok", 0},      {"OK ", 0}, {"", 0}};
     for (const auto& c : cases)
         EXPECT_EQ(response_code(c.line), c.code) << c.line;
+}
+
+// A peer that sends one byte at a time with a pause before each, until it
+// has sent them all or the test ends.
+class Trickle {
+public:
+    Trickle(sim::Pty& pty, std::string bytes, int gapMs)
+        : thread_([this, &pty, bytes, gapMs] {
+              for (char c : bytes) {
+                  for (int t = 0; t < gapMs && !stop_; t += 10)
+                      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                  if (stop_)
+                      return;
+                  pty.writeAll(&c, 1);
+              }
+          })
+    {
+    }
+    ~Trickle()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// The read time-out bounds the whole line, however steadily bytes trickle
+// in: 30 bytes 100 ms apart take 3 s, the line may take 300 ms.
+TEST_F(EngineTest, ReplyLineEndsWithinItsTimeOutInTotal)
+{
+    set_comm_timeouts(300, 300);
+    Trickle peer(pty, std::string(30, '7') + "\r\n", 100);
+    char line[kReplyLineSize];
+    EXPECT_EQ(read_response_line(line, sizeof line), 0);
+}
+
+TEST_F(EngineTest, EchoEndsWithinItsTimeOutInTotal)
+{
+    set_comm_timeouts(300, 300);
+    Trickle peer(pty, std::string(30, 'x') + "\r", 100);
+    char echo[kReplyLineSize];
+    EXPECT_EQ(send_command(echo, sizeof echo, "J"), 0);
+}
+
+TEST_F(EngineTest, HalfDuplexEchoEndsWithinItsTimeOutInTotal)
+{
+    session().halfDuplex = 1;
+    set_comm_timeouts(300, 300);
+    Trickle peer(pty, std::string(30, 'x') + "\r", 100);
+    char echo[kReplyLineSize];
+    EXPECT_EQ(send_command(echo, sizeof echo, "J"), 0);
 }
 
 // ---- echo ------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -190,14 +191,25 @@ TEST_F(ExportsTest, VersionTexts)
     EXPECT_GT(text.size(), std::strlen("QuasmeriteARMCortex v4.45.3043 (18-Feb-2013) "));
 }
 
+// An export looked up in the loaded library and called with the header's
+// prototype, so the widened stubs see the arguments a caller passes.
+#define QZ_CALL(name, ...) fn<decltype(&::name)>(#name)(__VA_ARGS__)
+
+using StubCall = std::function<const IspResult*()>;
+
+// Arguments a caller of another library would pass; the stubs leave them unread.
+const int kFlags[48] = {1, 1, 1};
+
 TEST_F(ExportsTest, UnsupportedStubs)
 {
-    const IspResult* r = call("qz_erase_pages");
+    const IspResult* r = QZ_CALL(qz_erase_pages, kFlags, 1, nullptr, 7);
     EXPECT_EQ(r->status, -16);
     EXPECT_STREQ(r->text, "Not supported");
-    r = call("qz_read_misr");
-    EXPECT_EQ(r->status, -16);
-    EXPECT_STREQ(r->text, "Device does not support operation.");
+    for (int block : {0, 3, -3}) {
+        r = QZ_CALL(qz_read_misr, block);
+        EXPECT_EQ(r->status, -16) << block;
+        EXPECT_STREQ(r->text, "Device does not support operation.") << block;
+    }
 }
 
 TEST_F(ExportsTest, ReadingStubsZeroTheirResultBytes)
@@ -205,15 +217,19 @@ TEST_F(ExportsTest, ReadingStubsZeroTheirResultBytes)
     const struct {
         const char* name;
         std::size_t zeroed;
+        StubCall call;
     } cases[] = {
-        {"qz_read_clocks_bit", 1},    {"qz_read_boot_vector_status_byte", 2},
-        {"qz_read_addl_security_bits", 3}, {"qz_read_crc", 4},
-        {"qz_read_configuration", 4},
+        {"qz_read_clocks_bit", 1, [] { return QZ_CALL(qz_read_clocks_bit); }},
+        {"qz_read_boot_vector_status_byte", 2, [] { return QZ_CALL(qz_read_boot_vector_status_byte); }},
+        {"qz_read_addl_security_bits", 3, [] { return QZ_CALL(qz_read_addl_security_bits); }},
+        {"qz_read_crc", 4, [] { return QZ_CALL(qz_read_crc, 0); }},
+        {"qz_read_crc(-3)", 4, [] { return QZ_CALL(qz_read_crc, -3); }},
+        {"qz_read_configuration", 4, [] { return QZ_CALL(qz_read_configuration); }},
     };
     for (const auto& c : cases) {
         IspResult* r = const_cast<IspResult*>(call("qz_version"));
         std::memset(r->data, 0xEE, sizeof r->data);
-        call(c.name);
+        c.call();
         EXPECT_EQ(r->status, 1) << c.name;
         EXPECT_STREQ(r->text, "4.45.3043") << c.name; // text left as it was
         for (std::size_t i = 0; i < 8; ++i)
@@ -223,17 +239,38 @@ TEST_F(ExportsTest, ReadingStubsZeroTheirResultBytes)
 
 TEST_F(ExportsTest, SucceedingStubs)
 {
-    for (const char* name :
-         {"qz_program_clocks_bit", "qz_program_addl_security_bits", "qz_erase_addl_security_bits",
-          "qz_erase_boot_vector_status_byte", "qz_program_boot_vector", "qz_program_status_byte",
-          "qz_clear_configuration_protection", "qz_program_configuration", "qz_program_i2c_address",
-          "qz_set_password", "qz_verify_password", "qz_reset_password", "qz_enable_softice",
-          "qz_read_eeprom_security_bits", "qz_program_eeprom_security_bits", "qz_erase_eeprom_pages",
-          "qz_read_eeprom_crc", "qz_program_eeprom"}) {
-        call("qz_erase_pages"); // status -16 before
-        const IspResult* r = call(name);
-        EXPECT_EQ(r->status, 1) << name;
-        EXPECT_STREQ(r->text, "Not supported") << name;
+    const struct {
+        const char* name;
+        StubCall call;
+    } cases[] = {
+        {"qz_program_clocks_bit", [] { return QZ_CALL(qz_program_clocks_bit); }},
+        {"qz_program_addl_security_bits", [] { return QZ_CALL(qz_program_addl_security_bits, kFlags); }},
+        {"qz_erase_addl_security_bits", [] { return QZ_CALL(qz_erase_addl_security_bits); }},
+        {"qz_erase_boot_vector_status_byte", [] { return QZ_CALL(qz_erase_boot_vector_status_byte); }},
+        {"qz_program_boot_vector", [] { return QZ_CALL(qz_program_boot_vector, 0xFC); }},
+        {"qz_program_status_byte", [] { return QZ_CALL(qz_program_status_byte, 0); }},
+        {"qz_clear_configuration_protection", [] { return QZ_CALL(qz_clear_configuration_protection); }},
+        {"qz_program_configuration", [] { return QZ_CALL(qz_program_configuration, 0x0102); }},
+        {"qz_program_i2c_address", [] { return QZ_CALL(qz_program_i2c_address, 0x42); }},
+        {"qz_set_password", [] { return QZ_CALL(qz_set_password, "secret", 6); }},
+        {"qz_verify_password", [] { return QZ_CALL(qz_verify_password, "secret", 6); }},
+        {"qz_reset_password", [] { return QZ_CALL(qz_reset_password); }},
+        {"qz_enable_softice", [] { return QZ_CALL(qz_enable_softice); }},
+        {"qz_read_eeprom_security_bits", [] { return QZ_CALL(qz_read_eeprom_security_bits); }},
+        {"qz_program_eeprom_security_bits", [] { return QZ_CALL(qz_program_eeprom_security_bits, kFlags); }},
+        {"qz_erase_eeprom_pages", [] { return QZ_CALL(qz_erase_eeprom_pages, kFlags, nullptr, 0); }},
+        {"qz_read_eeprom_crc", [] { return QZ_CALL(qz_read_eeprom_crc, 1); }},
+        {"qz_program_eeprom",
+         [] {
+             return QZ_CALL(qz_program_eeprom, "missing.hex", 1, 1, 0xFF, 1, nullptr, nullptr, 0, 1, 0,
+                            nullptr, 0);
+         }},
+    };
+    for (const auto& c : cases) {
+        QZ_CALL(qz_erase_pages, nullptr, 0, nullptr, 0); // status -16 before
+        const IspResult* r = c.call();
+        EXPECT_EQ(r->status, 1) << c.name;
+        EXPECT_STREQ(r->text, "Not supported") << c.name;
     }
 }
 

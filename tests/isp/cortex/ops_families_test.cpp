@@ -70,16 +70,37 @@ INSTANTIATE_TEST_SUITE_P(Families, PartTest,
 
 // ---- operations a part cannot do ----------------------------------------------
 
+// Data for flash has no place on a part without flash: it fails the run
+// before anything is written, instead of being lost.
 TEST_F(RawPortTest, FlashlessPartAnswersNoFlashMemory)
 {
     ASSERT_EQ(qz_select_device(18000, 0)->status, 1); // LPC1850
     const std::string hex = hexFile({0x00, 0x01, 0x02, 0x03});
     const IspResult* r = qz_program(hex.c_str(), 0, 1, 0x00, 0, nullptr, nullptr, 0, 0, 0, nullptr, 0);
-    EXPECT_EQ(r->status, -16);
-    EXPECT_STREQ(r->text, "Device does not support operation. (no flash memory)");
+    EXPECT_EQ(r->status, -15);
+    EXPECT_STREQ(r->text, "Unable to open Hex file. Reselect the Hex file. (address 0x00000000 outside the part)");
     EXPECT_EQ(qz_erase(-3, 0, 0, nullptr, 0, nullptr)->status, -16);
     EXPECT_EQ(qz_verify(hex.c_str(), 0, nullptr, 0)->status, -16);
     EXPECT_EQ(qz_blank_check(0, 0xFFF)->status, -16);
+}
+
+class FlashlessTest : public OpsTest {
+protected:
+    FlashlessTest() : OpsTest(*sim::lpc::findPart("LPC1850")) {}
+};
+
+// A flashless part has no flash step: its RAM image is programmed, whatever
+// fill byte the caller gives.
+TEST_F(FlashlessTest, RamImageIsProgrammedWithAnyFillByte)
+{
+    const std::vector<std::uint8_t> code = firmwareImage(0x100, 0x100, 8);
+    const std::string hex = hexFile(code, 0x10001000);
+    ConnectOptions o = vantrelOptions(sim.slavePath());
+    o.device_id = 18000;
+    ASSERT_EQ(connect(o)->status, 1);
+    const IspResult* r = qz_program(hex.c_str(), 0, 1, 0x00, 0, nullptr, nullptr, 0, 0, 0, nullptr, 0);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(sim.readMemory(0x10001000, 0x100), code);
 }
 
 TEST_F(RawPortTest, UpdateBootloaderIsNotSupported)

@@ -33,6 +33,22 @@ TEST_F(OpsTest, CrpWriteAndRead)
     EXPECT_STREQ(r->text, "Operation Failed. (reading data - security violation in device)");
 }
 
+// Flash bits only clear without an erase: a word that would need set bits
+// is refused before anything is written, and the flash keeps what it held.
+TEST_F(OpsTest, CrpWordThatNeedsAnEraseIsRefused)
+{
+    const std::vector<std::uint8_t> image = withVectorChecksum(firmwareImage(0x8000, 0x800, 6));
+    sim.setFlash(image);
+    const std::vector<std::uint8_t> before = sim.readMemory(0x2FC, 4);
+    const unsigned crp1 = 0x12345678;
+    ASSERT_NE((before[0] | before[1] << 8 | before[2] << 16 | unsigned(before[3]) << 24) & crp1, crp1);
+    connectOrFail();
+    const IspResult* r = qz_program_security_bits(&crp1);
+    EXPECT_EQ(r->status, -18);
+    EXPECT_STREQ(r->text, "Operation Failed. (programming crp - the word at 0x2FC needs an erase first)");
+    EXPECT_EQ(sim.flash(), image);
+}
+
 TEST_F(OpsTest, CrpLevelTwo)
 {
     std::vector<std::uint8_t> image = withVectorChecksum(firmwareImage(0x8000, 0x800, 6));

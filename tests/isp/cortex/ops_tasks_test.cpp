@@ -76,7 +76,7 @@ TEST_F(OpsTest, JitModuleMessageReachesTheCallback)
     const std::string module = file("jit.sh");
     writeFile(module, "#!/bin/sh\n"
                       "data=$(sed -n 1p \"$1\"); msg=$(sed -n 2p \"$1\")\n"
-                      "printf ':0400100001020304E6\\n:00000001FF\\n' > \"$data\"\n"
+                      "printf ':0400100001020304E2\\n:00000001FF\\n' > \"$data\"\n"
                       "printf 'hello from jit\\n' > \"$msg\"\n"
                       "exit 1\n");
     ASSERT_EQ(::chmod(module.c_str(), 0700), 0);

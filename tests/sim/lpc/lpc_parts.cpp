@@ -108,6 +108,13 @@ std::vector<PartInfo> buildParts()
         p.serial = {0x87654321, 0x11111111, 0x22222222, 2008};
         parts.push_back(p);
     }
+    {
+        // Flashless: it boots its program from outside; ISP reaches its RAM only.
+        PartInfo p = lpc18xxPart("LPC1850", 18000, {0xF000D830, 0x00000000}, 0, false);
+        p.banks.clear();
+        p.ramEnd = 0x10017FFF;
+        parts.push_back(p);
+    }
     parts.push_back(lpc18xxPart("LPC1853", 18001, {0xF001DA30, 0x00000044}, 0x40000, true));
     parts.push_back(lpc18xxPart("LPC1822", 18011, {0xF001DA30, 0x000000D2}, 0x40000, false));
     {
