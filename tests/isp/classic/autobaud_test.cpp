@@ -5,6 +5,7 @@
 #include "tests/isp/classic/classicfixture.h"
 
 #include <future>
+#include <thread>
 #include <random>
 
 using namespace qz;
@@ -152,6 +153,22 @@ TEST_F(Autobaud, CancelJustBeforeAReadWaitsIsNotLost)
     if (!ended)
         classic_cancel_autobaud();
     ASSERT_TRUE(ended);
+    EXPECT_EQ(result.get(), kErrCancelled);
+}
+
+TEST_F(Autobaud, SenderEndsOnALineThatTakesNothingMore)
+{
+    // Nobody reads the far end: the line fills and every write stalls.
+    sim::Pty deaf;
+    ASSERT_TRUE(deaf.ok());
+    classic_state().deviceIndex = classic_device_index(k89V51RD2);
+    ASSERT_EQ(open_port(deaf.slavePath().c_str()), 1);
+    ASSERT_EQ(configure_port(9600, 1), 1);
+    auto result = std::async(std::launch::async, [] { return classic_autobaud(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    classic_cancel_autobaud();
+    const bool ended = result.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    ASSERT_TRUE(ended) << "the sender never let go";
     EXPECT_EQ(result.get(), kErrCancelled);
 }
 

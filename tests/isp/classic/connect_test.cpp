@@ -268,6 +268,14 @@ TEST_F(Connect, SilenceAfterTheOscillatorRecordIsATransmitFailure)
     EXPECT_STREQ(r->text, "Unable to communicate. (transmit/receive)");
 }
 
+TEST_F(Connect, AutobaudSettingsAreNotKept)
+{
+    qz_set_autobaud_configuration(1, 2, 3);
+    EXPECT_EQ(session().autobaudReadTimeoutMs, kDefaultAutobaudReadTimeoutMs);
+    EXPECT_EQ(session().autobaudWriteTimeoutMs, kDefaultAutobaudWriteTimeoutMs);
+    EXPECT_EQ(session().autobaudAttempts, kDefaultAutobaudAttempts);
+}
+
 TEST_F(Connect, UnknownDeviceKeepsTheSelectionAndOpensNothing)
 {
     startPart();
