@@ -87,6 +87,8 @@ void ClassicLoader::feed(std::uint8_t byte, unsigned hostBaud)
             out_ += c;
         } else if (c == '?') {
             out_ += '?';
+        } else if (c == '$') {
+            out_ += '$'; // the reset of an ICP interface
         } else if (c == p_.sync) {
             out_ += c;
         }
@@ -223,7 +225,8 @@ void ClassicLoader::dialect2(std::uint8_t type, std::uint16_t address, const std
             memory_[upper_ + address + i] = data[i];
         status('.');
     } else if (type == 0x01) {
-        reply(".\r\n\r.\r\n");
+        // The boot loader's versions answer the end-of-file record too.
+        reply(hex2(p_.ispVersion) + hex2(p_.iapVersion) + ".\r\n");
     } else if (type == 0x04 && data.size() == 2) {
         upper_ = static_cast<std::uint32_t>(data[0] << 8 | data[1]) << 16;
         status('.');

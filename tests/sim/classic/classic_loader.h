@@ -10,7 +10,7 @@
 // - Synced: every byte is echoed. The sync character is only echoed; "?"
 //   is answered with "?". A ':' starts a record; once its count digits are
 //   in, the record is complete at 11 + 2 x count characters. A record with a
-//   bad checksum or non-hex digits is answered "X". Reading commands that
+//   bad checksum or non-hex digits is answered "X". "$" is answered "$". Reading commands that
 //   end with CR LF (dialect 2 blank check, CRC, EEPROM CRC, MISR) are
 //   answered in the place of the CR's echo; the LF is ignored.
 // - Replies: status character then CR LF; value replies two hex digits, '.'
@@ -42,6 +42,8 @@ struct ClassicPersona {
     // The ICP version: "R" answers unknown, "." none, else these two bytes.
     char icpAnswer = '.';
     std::uint8_t icpMajor = 1, icpMinor = 0;
+    // Dialect 2: the ISP and IAP versions that answer ":00000001FF".
+    std::uint8_t ispVersion = 0x1A, iapVersion = 0x0B;
 };
 
 enum class ClassicFaultKind {

@@ -118,7 +118,7 @@ TEST(ClassicSim, DialectTwoAnswersTheCrcFormInPlaceOfTheCr)
     host.exchange("U", 0);
     host.send(":010000050CEE\r\n");
     EXPECT_EQ(host.read(13 + 12), ":010000050CEE00000000..\r\n");
-    EXPECT_EQ(host.exchange(":00000001FF", 7), ":00000001FF.\r\n\r.\r\n");
+    EXPECT_EQ(host.exchange(":00000001FF", 7), ":00000001FF1A0B.\r\n");
 }
 
 TEST(ClassicSim, SwitchesToTheRateItsOscillatorMakesOfTheReload)
