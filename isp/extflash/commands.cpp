@@ -1,0 +1,82 @@
+#include "isp/extflash/commands.h"
+
+#include <cstring>
+
+#include "isp/core/serialport.h"
+#include "isp/extflash/reply.h"
+
+namespace qz::ext {
+
+namespace {
+
+constexpr int kFailed = -18;
+
+enum CommandOp : std::uint8_t { kOpProgram = 0x00, kOpEraseAll = 0x01, kOpEraseBlock = 0x02 };
+
+void put_le(std::uint8_t* at, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+struct CommandBlock {
+    std::uint8_t bytes[kCommandBlockSize];
+    explicit CommandBlock(std::uint8_t op)
+    {
+        std::memset(bytes, 0xFF, sizeof bytes);
+        bytes[0] = op;
+    }
+};
+
+int reply_code_long()
+{
+    use_long_timeouts();
+    const int code = read_reply_code();
+    use_short_timeouts();
+    return code;
+}
+
+int exchange(const CommandBlock& block, int wanted)
+{
+    if (!port_write(block.bytes, sizeof block.bytes))
+        return kFailed;
+    return reply_code_long() == wanted ? 1 : kFailed;
+}
+
+} // namespace
+
+int loader_erase_all()
+{
+    return exchange(CommandBlock(kOpEraseAll), kReplyOk);
+}
+
+int loader_erase_block(std::uint32_t address)
+{
+    CommandBlock block(kOpEraseBlock);
+    put_le(block.bytes + 1, address, 4);
+    return exchange(block, kReplyOk);
+}
+
+int loader_program_block(std::uint32_t address, const std::uint8_t* data, std::size_t count, std::size_t pieceSize)
+{
+    if (data == nullptr || pieceSize == 0 || count == 0 || count % pieceSize != 0 || count / pieceSize > 0xFFFF)
+        return kFailed;
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        sum += data[i];
+    CommandBlock block(kOpProgram);
+    put_le(block.bytes + 1, static_cast<std::uint32_t>(count / pieceSize), 2);
+    put_le(block.bytes + 3, 0u - sum, 4);
+    put_le(block.bytes + 7, address, 4);
+    if (!port_write(block.bytes, sizeof block.bytes))
+        return kFailed;
+    for (std::size_t at = 0; at < count; at += pieceSize) {
+        if (!port_write(data + at, pieceSize))
+            return kFailed;
+        if (reply_code_long() != kReplyProgOk)
+            return kFailed;
+    }
+    return reply_code_long() == kReplyOk ? 1 : kFailed;
+}
+
+} // namespace qz::ext
