@@ -2,6 +2,7 @@
 #include "isp/core/serialport.h"
 
 #include "isp/core/debuglog.h"
+#include "isp/core/serialflavour.h"
 #include "isp/core/serialstate.h"
 #include "platform/linecontrol.h"
 #include "platform/sleep.h"
@@ -61,8 +62,14 @@ int release_psen() { return move_line(kLinePsen, kLevelReleased); }
 
 int enter_isp_lines()
 {
-    int ok = assert_rst();
-    ok &= assert_psen();
+    int ok = 1;
+    if (serial_flavour().psenBeforeRst) {
+        ok &= assert_psen();
+        ok &= assert_rst();
+    } else {
+        ok &= assert_rst();
+        ok &= assert_psen();
+    }
     sleep_ms(session().t1Ms);
     return ok;
 }
@@ -76,7 +83,8 @@ int release_reset_isp()
         debug_log(kLogDebug, "deasserting PSEN");
         ok &= release_psen();
     }
-    sleep_ms(350);
+    if (serial_flavour().pauseAfterIspRelease)
+        sleep_ms(350);
     return ok;
 }
 

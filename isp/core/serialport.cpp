@@ -2,6 +2,7 @@
 #include "isp/core/serialport.h"
 
 #include "isp/core/debuglog.h"
+#include "isp/core/serialflavour.h"
 #include "isp/core/serialstate.h"
 #include "platform/serialline.h"
 
@@ -77,7 +78,8 @@ int open_port(const char* name)
     int error = 0;
     int fd = platform::serialOpen(path, &error);
     if (fd < 0) {
-        debug_logf("failed to open %s\n", path.c_str());
+        debug_logf(serial_flavour().classicLogLines ? "failed to open com %s\n" : "failed to open %s\n",
+                   path.c_str());
         log_system_error("open failed", error);
         return 0;
     }
@@ -89,6 +91,8 @@ int open_port(const char* name)
     }
     set_port_fd(fd);
     reset_port_state();
+    if (serial_flavour().classicLogLines)
+        debug_logf("comport=%d\n", fd);
     debug_logf("opened com %s\n", path.c_str());
     return 1;
 }
@@ -112,6 +116,13 @@ int configure_port(unsigned baud, int entering)
         return 0;
     debug_log(kLogDebug, "comport configuration completed.");
 
+    const bool discardFirst = serial_flavour().discardBeforeLines;
+    if (discardFirst) {
+        // What the part sends while the lines move stays for the reader.
+        purge_port(0);
+        purge_port(1);
+        debug_log(kLogDebug, "DTR and RTS deasserted");
+    }
     release_psen();
     release_rst();
     if (entering) {
@@ -128,15 +139,18 @@ int configure_port(unsigned baud, int entering)
     if (hw == 3)
         enter_isp_lines();
 
-    purge_port(0);
-    purge_port(1);
+    if (!discardFirst) {
+        purge_port(0);
+        purge_port(1);
+    }
     return 1;
 }
 
 void close_port()
 {
     SessionRecord& s = session();
-    if (!s.skipLineReset && (s.hardwareConfig == 1 || s.hardwareConfig == 2)) {
+    const bool skip = s.skipLineReset && serial_flavour().honourSkipFlag;
+    if (!skip && (s.hardwareConfig == 1 || s.hardwareConfig == 2)) {
         enter_isp_lines();
         release_reset_run();
     }

@@ -2,6 +2,7 @@
 #include "isp/core/serialport.h"
 
 #include "isp/core/debuglog.h"
+#include "isp/core/serialflavour.h"
 #include "isp/core/serialstate.h"
 #include "platform/serialline.h"
 
@@ -20,6 +21,8 @@ std::size_t take_pushed_back(unsigned char* buffer, std::size_t count)
 {
     SessionRecord& s = session();
     std::size_t taken = 0;
+    if (!serial_flavour().pushBack)
+        return 0;
     while (taken < count && s.pushBackPos > 0)
         buffer[taken++] = s.pushBack[--s.pushBackPos];
     return taken;
@@ -29,6 +32,9 @@ std::size_t take_pushed_back(unsigned char* buffer, std::size_t count)
 
 int port_write(const void* data, std::size_t count)
 {
+    const bool classic = serial_flavour().classicLogLines;
+    if (classic)
+        debug_logf("comport=%d,bytestowrite=%d\n", port_fd(), static_cast<int>(count));
     platform::LineTransfer t =
         platform::serialWrite(port_fd(), data, count, limit(session().writeTotalTimeoutMs));
     if (t.status == platform::LineIo::Done) {
@@ -77,7 +83,7 @@ int read_exact(void* buffer, std::size_t count, int quiet, std::int32_t total_ms
         return 0;
     }
     if (t.status == platform::LineIo::Failed)
-        log_system_error("Readfile error (3)", t.error);
+        log_system_error(serial_flavour().classicLogLines ? "Readfile error" : "Readfile error (3)", t.error);
     const std::size_t got = pushed + t.count;
     if (got == count) {
         if (!quiet)
@@ -129,7 +135,7 @@ int port_receive(void* buffer, std::size_t count, unsigned* received)
             log_bytes(kLogRx, out, *received);
         return 0;
     case platform::LineIo::Failed:
-        log_system_error("Readfile error (1)", t.error);
+        log_system_error(serial_flavour().classicLogLines ? "Readfile error" : "Readfile error (1)", t.error);
         if (*received)
             log_bytes(kLogRx, out, *received);
         return 0;

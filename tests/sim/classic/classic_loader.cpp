@@ -1,0 +1,286 @@
+#include "tests/sim/classic/classic_loader.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace sim {
+
+namespace {
+
+int digit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::string hex2(unsigned v)
+{
+    char b[3];
+    std::snprintf(b, sizeof b, "%02X", v & 0xFF);
+    return b;
+}
+
+} // namespace
+
+ClassicLoader::ClassicLoader(const ClassicPersona& persona)
+    : p_(persona), state_(persona.heldUntilReset ? State::Held : State::Autobaud)
+{
+}
+
+void ClassicLoader::reset()
+{
+    state_ = State::Autobaud;
+    baud_ = 0;
+    inRecord_ = false;
+    awaitCr_ = false;
+    record_.clear();
+}
+
+std::string ClassicLoader::takeOutput()
+{
+    std::string s;
+    s.swap(out_);
+    return s;
+}
+
+void ClassicLoader::value(std::uint8_t v)
+{
+    out_ += hex2(v);
+    out_ += ".\r\n";
+}
+
+void ClassicLoader::feed(std::uint8_t byte, unsigned hostBaud)
+{
+    const char c = static_cast<char>(byte);
+    switch (state_) {
+    case State::Held:
+        return;
+    case State::Autobaud:
+        if (c == p_.sync) {
+            baud_ = hostBaud;
+            state_ = State::Synced;
+            out_ += c;
+        }
+        return;
+    case State::Synced:
+        break;
+    }
+    // Bytes sent at another rate arrive as noise and are lost.
+    if (hostBaud != 0 && baud_ > 0 && std::fabs(hostBaud - baud_) > 0.03 * baud_)
+        return;
+    if (awaitCr_) {
+        if (c == '\r') {
+            awaitCr_ = false;
+            out_ += crReply_;
+        }
+        return;
+    }
+    if (!inRecord_) {
+        if (c == ':') {
+            inRecord_ = true;
+            record_ = ":";
+            out_ += c;
+        } else if (c == '?') {
+            out_ += '?';
+        } else if (c == '$') {
+            out_ += '$'; // the reset of an ICP interface
+        } else if (c == p_.sync) {
+            out_ += c;
+        }
+        // CR and LF after a reading command, and anything else, are ignored.
+        return;
+    }
+    record_ += c;
+    out_ += c;
+    if (record_.size() >= 3) {
+        const int h = digit(record_[1]), l = digit(record_[2]);
+        if (h < 0 || l < 0) {
+            inRecord_ = false;
+            records_.push_back(record_);
+            status('X');
+            return;
+        }
+        if (record_.size() == 11 + 2u * static_cast<unsigned>(h * 16 + l)) {
+            inRecord_ = false;
+            records_.push_back(record_);
+            handleRecord();
+        }
+    }
+}
+
+bool ClassicLoader::applyFault()
+{
+    for (auto it = faults_.begin(); it != faults_.end(); ++it) {
+        if (record_.compare(0, it->match.size(), it->match) != 0)
+            continue;
+        switch (it->kind) {
+        case ClassicFaultKind::Status:
+            if (awaitingCrlfReply_)
+                reply(std::string(1, it->status) + ".\r\n");
+            else if (p_.dialect == 2 && it->status == 'R')
+                reply("R\r\n\r\n"); // a refused record says a little more
+            else
+                status(it->status);
+            break;
+        case ClassicFaultKind::Bare: reply(std::string(1, it->status)); break;
+        case ClassicFaultKind::Garbage: reply("#\r\n"); break;
+        case ClassicFaultKind::Short: reply("."); break;
+        case ClassicFaultKind::Silence: break;
+        }
+        if (--it->times <= 0)
+            faults_.erase(it);
+        return true;
+    }
+    return false;
+}
+
+bool ClassicLoader::crlfCommand(std::uint8_t type, std::size_t count) const
+{
+    if (p_.dialect != 2)
+        return false;
+    return (type == 0x05 && (count == 1 || count == 2)) || type == 0x06 || type == 0x0C || type == 0x09;
+}
+
+void ClassicLoader::handleRecord()
+{
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 1; i + 1 < record_.size(); i += 2) {
+        const int h = digit(record_[i]), l = digit(record_[i + 1]);
+        if (h < 0 || l < 0) {
+            status('X');
+            return;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(h * 16 + l));
+    }
+    unsigned sum = 0;
+    for (std::uint8_t b : bytes)
+        sum += b;
+    if ((sum & 0xFF) != 0) {
+        status('X');
+        return;
+    }
+    const std::uint8_t count = bytes[0];
+    const std::uint16_t address = static_cast<std::uint16_t>(bytes[1] << 8 | bytes[2]);
+    const std::uint8_t type = bytes[3];
+    const std::vector<std::uint8_t> data(bytes.begin() + 4, bytes.begin() + 4 + count);
+    if (crlfCommand(type, count)) {
+        // The answer takes the place of the CR's echo.
+        std::string saved;
+        saved.swap(out_);
+        awaitingCrlfReply_ = true;
+        if (!applyFault())
+            reply(crcValue(type, data) + "..\r\n");
+        awaitingCrlfReply_ = false;
+        crReply_.swap(out_);
+        out_.swap(saved);
+        awaitCr_ = true;
+        return;
+    }
+    if (applyFault())
+        return;
+    if (p_.dialect == 2)
+        dialect2(type, address, data);
+    else
+        dialect1(type, address, data);
+}
+
+void ClassicLoader::dialect1(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data)
+{
+    if (type == 0x00) {
+        for (std::size_t i = 0; i < data.size(); ++i)
+            memory_[upper_ + address + i] = data[i];
+        status('.');
+    } else if (type == 0x04 && data.size() == 2) {
+        upper_ = static_cast<std::uint32_t>(data[0] << 8 | data[1]) << 16;
+        status('.');
+    } else if (type == 0xFF) {
+        if (p_.icpAnswer == 'R' || p_.icpAnswer == '.')
+            status(p_.icpAnswer);
+        else
+            reply(hex2(p_.icpMajor) + hex2(p_.icpMinor) + ".\r\n");
+    } else if (type == p_.baudType && p_.baudType != 0 && data.size() == 2) {
+        status('.');
+        switchBaud(static_cast<std::uint16_t>(data[0] << 8 | data[1]));
+    } else if (type == p_.oscType && p_.oscType != 0 && data.size() == 1) {
+        oscillatorSent_ = data[0];
+        status('.');
+    } else if (type == p_.queryType && data.size() == 2 && data[0] == 0x00) {
+        value(data[1] < p_.signature.size() ? p_.signature[data[1]] : 0);
+    } else if (type == p_.queryType) {
+        value(0x00);
+    } else {
+        status('.');
+    }
+}
+
+void ClassicLoader::dialect2(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data)
+{
+    if (type == 0x00) {
+        for (std::size_t i = 0; i < data.size(); ++i)
+            memory_[upper_ + address + i] = data[i];
+        status('.');
+    } else if (type == 0x01) {
+        // The boot loader's versions answer the end-of-file record too.
+        reply(hex2(p_.ispVersion) + hex2(p_.iapVersion) + ".\r\n");
+    } else if (type == 0x04 && data.size() == 2) {
+        upper_ = static_cast<std::uint32_t>(data[0] << 8 | data[1]) << 16;
+        status('.');
+    } else if (type == 0xFF) {
+        if (p_.icpAnswer == 'R' || p_.icpAnswer == '.')
+            status(p_.icpAnswer);
+        else
+            reply(hex2(p_.icpMajor) + hex2(p_.icpMinor) + ".\r\n");
+    } else if (type == p_.baudType && data.size() == 2) {
+        status('.');
+        switchBaud(static_cast<std::uint16_t>(data[0] << 8 | data[1]));
+    } else if (type == p_.queryType && data.size() == 1 && (data[0] & 0xF0) == 0x10) {
+        const unsigned i = data[0] & 0x0F;
+        value(i < p_.signature.size() ? p_.signature[i] : 0);
+    } else if (type == p_.queryType) {
+        value(0x00);
+    } else {
+        status('.');
+    }
+}
+
+void ClassicLoader::switchBaud(std::uint16_t reload)
+{
+    const double f = p_.oscillatorMHz * 1e6;
+    if (p_.dialect == 2) {
+        baud_ = f / (reload + 16.0);
+    } else {
+        const double d = p_.clocks == 6 ? 16.0 : 32.0;
+        baud_ = f / ((65536.0 - reload) * d);
+    }
+}
+
+} // namespace sim
+
+namespace sim {
+
+// A CRC of the loader's own: the byte sum of the memory it holds in the
+// asked range (a blank check of blank memory gives 0).
+std::string ClassicLoader::crcValue(std::uint8_t type, const std::vector<std::uint8_t>& data) const
+{
+    std::uint32_t sum = 0;
+    std::uint32_t from = 0, to = 0xFFFFFFFF;
+    if (type == 0x05 && data.size() == 2) {
+        from = static_cast<std::uint32_t>(data[0] << 8 | data[1]);
+    } else if (type == 0x05 && data.size() == 1) {
+        from = static_cast<std::uint32_t>(data[0]) << 8;
+        to = from + 0x3FF;
+    }
+    for (const auto& m : memory_)
+        if (m.first >= from && m.first <= to)
+            sum += m.second;
+    char b[9];
+    std::snprintf(b, sizeof b, "%08X", sum);
+    return b;
+}
+
+} // namespace sim

@@ -1,0 +1,117 @@
+// The boot loader of a simulated 80C51, XA or LPC900 part: takes the
+// host's bytes one at a time and produces the bytes it answers, with no I/O
+// of its own (ClassicSim puts it on a pty).
+//
+// Wire behaviour:
+// - Held: everything is ignored until reset() (a part whose loader starts
+//   only after the host pulsed its reset line).
+// - Autobaud: the sync character sets the loader's rate to the host's and
+//   is echoed; other bytes are ignored.
+// - Synced: every byte is echoed. The sync character is only echoed; "?"
+//   is answered with "?". A ':' starts a record; once its count digits are
+//   in, the record is complete at 11 + 2 x count characters. A record with a
+//   bad checksum or non-hex digits is answered "X". "$" is answered "$". Reading commands that
+//   end with CR LF (dialect 2 blank check, CRC, EEPROM CRC, MISR) are
+//   answered in the place of the CR's echo; the LF is ignored.
+// - Replies: status character then CR LF; value replies two hex digits, '.'
+//   and CR LF; the ICP version as four hex digits, '.' and CR LF.
+// - Baud reload record: answered, then the loader's rate becomes what its
+//   own oscillator makes of the reload value (timer reload for dialect 1:
+//   f / ((65536 - r) x D), D 16 at 6 clocks, else 32; dialect 2's baud-rate
+//   generator: f / (r + 16)).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct ClassicPersona {
+    int dialect = 1;
+    char sync = 'U';
+    double oscillatorMHz = 11.0592;
+    int clocks = 12;
+    std::uint8_t queryType = 0x05;
+    std::uint8_t writeType = 0x03;
+    std::uint8_t baudType = 0x06;
+    std::uint8_t oscType = 0x02;
+    std::vector<std::uint8_t> signature = {0x15, 0xC2, 0x99};
+    bool heldUntilReset = false;
+    // The ICP version: "R" answers unknown, "." none, else these two bytes.
+    char icpAnswer = '.';
+    std::uint8_t icpMajor = 1, icpMinor = 0;
+    // Dialect 2: the ISP and IAP versions that answer ":00000001FF".
+    std::uint8_t ispVersion = 0x1A, iapVersion = 0x0B;
+};
+
+enum class ClassicFaultKind {
+    Status,   // the given status character instead of the reply, with its
+              // line end (CR LF; for reading commands with CR LF, ".\r\n";
+              // a dialect 2 "R" has CR LF twice)
+    Bare,     // the status character alone
+    Garbage,  // "#" and CR LF
+    Short,    // only the first reply character
+    Silence,  // nothing after the echo
+};
+
+// Strikes the next `times` records whose text starts with `match` (an empty
+// match strikes every record).
+struct ClassicFault {
+    std::string match;
+    ClassicFaultKind kind = ClassicFaultKind::Status;
+    char status = 'R';
+    int times = 1;
+};
+
+class ClassicLoader {
+public:
+    enum class State { Held, Autobaud, Synced };
+
+    explicit ClassicLoader(const ClassicPersona& persona);
+
+    // One byte from the host at the host's rate; replies go to output().
+    void feed(std::uint8_t byte, unsigned hostBaud);
+    void reset();
+
+    std::string takeOutput();
+    State state() const { return state_; }
+    // The rate the loader listens at; 0 before autobaud.
+    double baud() const { return baud_; }
+
+    void addFault(const ClassicFault& fault) { faults_.push_back(fault); }
+    std::vector<std::string> records() const { return records_; }
+    std::map<std::uint32_t, std::uint8_t> memory() const { return memory_; }
+    int oscillatorSent() const { return oscillatorSent_; }
+
+private:
+    void handleRecord();
+    bool applyFault();
+    void reply(const std::string& text) { out_ += text; }
+    void status(char c) { out_ += c; out_ += "\r\n"; }
+    void value(std::uint8_t v);
+    void dialect1(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data);
+    void dialect2(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data);
+    void switchBaud(std::uint16_t reload);
+    bool crlfCommand(std::uint8_t type, std::size_t count) const;
+    std::string crcValue(std::uint8_t type, const std::vector<std::uint8_t>& data) const;
+
+    ClassicPersona p_;
+    State state_;
+    double baud_ = 0;
+    double pendingBaud_ = 0;
+    std::string out_;
+    std::string record_;
+    bool inRecord_ = false;
+    bool awaitCr_ = false;
+    bool awaitingCrlfReply_ = false;
+    std::string crReply_;
+    std::vector<ClassicFault> faults_;
+    std::vector<std::string> records_;
+    std::map<std::uint32_t, std::uint8_t> memory_;
+    std::uint32_t upper_ = 0;
+    int oscillatorSent_ = -1;
+};
+
+} // namespace sim

@@ -1,0 +1,116 @@
+#include "tests/sim/classic/classic_sim.h"
+
+#include <cerrno>
+#include <chrono>
+#include <poll.h>
+#include <unistd.h>
+
+namespace sim {
+
+ClassicSim::ClassicSim(const ClassicPersona& persona) : loader_(persona) {}
+
+ClassicSim::~ClassicSim()
+{
+    stop();
+}
+
+bool ClassicSim::start()
+{
+    if (!pty_.ok())
+        return false;
+    if (thread_.joinable())
+        return true;
+    stop_ = false;
+    thread_ = std::thread([this] { run(); });
+    return true;
+}
+
+void ClassicSim::stop()
+{
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void ClassicSim::run()
+{
+    char buf[256];
+    while (!stop_) {
+        pollfd p{pty_.masterFd(), POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN))
+            continue;
+        const ssize_t n = ::read(pty_.masterFd(), buf, sizeof buf);
+        if (n <= 0)
+            continue;
+        // The rate the host has set now applies to what it just wrote.
+        const unsigned host = pty_.baudRate();
+        std::string out;
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            for (ssize_t i = 0; i < n; ++i) {
+                loader_.feed(static_cast<std::uint8_t>(buf[i]), host);
+                // Each answer leaves before the next byte is looked at, as a
+                // loader that answers at once would.
+                out += loader_.takeOutput();
+            }
+        }
+        bytesIn_ += static_cast<std::uint64_t>(n);
+        if (!out.empty())
+            pty_.writeAll(out);
+    }
+}
+
+void ClassicSim::reset()
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    loader_.reset();
+}
+
+ClassicLoader::State ClassicSim::state() const
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    return loader_.state();
+}
+
+double ClassicSim::baud() const
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    return loader_.baud();
+}
+
+void ClassicSim::addFault(const ClassicFault& fault)
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    loader_.addFault(fault);
+}
+
+std::vector<std::string> ClassicSim::records() const
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    return loader_.records();
+}
+
+std::map<std::uint32_t, std::uint8_t> ClassicSim::memory() const
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    return loader_.memory();
+}
+
+int ClassicSim::oscillatorSent() const
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    return loader_.oscillatorSent();
+}
+
+bool ClassicSim::waitForBytes(std::uint64_t count, int timeoutMs) const
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (bytesIn_.load() < count) {
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+} // namespace sim

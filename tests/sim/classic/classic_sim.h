@@ -1,0 +1,57 @@
+// A simulated classic part (80C51, XA, LPC900 boot loader) on one end of a
+// pty: the program under test opens slavePath() as its serial port. What the
+// loader answers is described in classic_loader.h. The host's rate is read
+// from the pty with tcgetattr as each byte arrives, so autobaud and the baud
+// switch see what the program set. All public members are thread-safe.
+#pragma once
+
+#include "tests/sim/classic/classic_loader.h"
+#include "tests/sim/pty.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace sim {
+
+class ClassicSim {
+public:
+    explicit ClassicSim(const ClassicPersona& persona = {});
+    ~ClassicSim();
+    ClassicSim(const ClassicSim&) = delete;
+    ClassicSim& operator=(const ClassicSim&) = delete;
+
+    bool start();
+    void stop();
+
+    Pty& pty() { return pty_; }
+    const std::string& slavePath() const { return pty_.slavePath(); }
+
+    // The part's reset line pulsed: a held loader starts its autobaud.
+    void reset();
+    ClassicLoader::State state() const;
+    double baud() const;
+    void addFault(const ClassicFault& fault);
+    std::vector<std::string> records() const;
+    std::map<std::uint32_t, std::uint8_t> memory() const;
+    int oscillatorSent() const;
+    // Bytes the host wrote, all of them, autobaud included.
+    std::uint64_t bytesReceived() const { return bytesIn_.load(); }
+    // Waits until at least `count` bytes came (false after timeoutMs).
+    bool waitForBytes(std::uint64_t count, int timeoutMs) const;
+
+private:
+    void run();
+
+    Pty pty_;
+    mutable std::mutex mu_;
+    ClassicLoader loader_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<std::uint64_t> bytesIn_{0};
+};
+
+} // namespace sim
