@@ -85,23 +85,29 @@ int send_value_command(const std::string& command, std::uint8_t& value)
     return 1;
 }
 
-int send_crc_command(const std::string& command, std::uint32_t& value)
+int send_crlf_command(const std::string& command, std::string& reply)
 {
-    // The record, then CR LF; the character read in the place of the CR's
-    // echo decides.
+    // The record, then CR LF; the part answers in the place of the CR's echo.
     const std::size_t record = command.size() >= 2 ? command.size() - 2 : 0;
-    std::string reply;
+    reply.clear();
     if (half_duplex()) {
         if (exchange(command.substr(0, record + 1), 0, reply) != 1)
             return kErrCommunicate;
         if (!port_write(&command[record + 1], 1))
             return kErrCommunicate;
-    } else {
-        if (!port_write(command.data(), command.size()))
-            return kErrCommunicate;
-        if (read_more(record + 1, reply) != 1)
-            return kErrCommunicate;
+        return 1;
     }
+    if (!port_write(command.data(), command.size()))
+        return kErrCommunicate;
+    return read_more(record + 1, reply);
+}
+
+int send_crc_command(const std::string& command, std::uint32_t& value)
+{
+    const std::size_t record = command.size() >= 2 ? command.size() - 2 : 0;
+    std::string reply;
+    if (send_crlf_command(command, reply) != 1)
+        return kErrCommunicate;
     const char c = reply[record];
     if (c == 'X' || c == 'S' || c == 'N' || c == 'P') {
         if (read_more(3, reply) != 1)

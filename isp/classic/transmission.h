@@ -34,6 +34,12 @@ int send_value_command(const std::string& command, std::uint8_t& value);
 // dropped; then a 100 ms pause and a receive purge. `command` ends in CR LF.
 int send_crc_command(const std::string& command, std::uint32_t& value);
 
+// Sends a command that ends in CR LF: full duplex in one write, reading the
+// echo up to the CR's place; half duplex each character up to the CR with
+// its echo, then the LF unread. `reply` then holds the character that
+// stands in the place of the CR's echo at command.size() - 2. 1 or -2.
+int send_crlf_command(const std::string& command, std::string& reply);
+
 // Whether commands go out character by character.
 bool half_duplex();
 
