@@ -1,0 +1,154 @@
+// The classic settings and check operations against the simulated part:
+// what they send, what they make of the answers, and their failure texts.
+#include "isp/classic/command_templates.h"
+#include "isp/classic/record_senders.h"
+#include "isp/classic/settings_ops.h"
+#include "isp/core/errorcodes.h"
+#include "tests/isp/classic/classicfixture.h"
+
+#include <string>
+
+using namespace qz;
+using sim::ClassicFaultKind;
+
+namespace {
+
+constexpr int k89LPC932 = 19;
+constexpr int k89LPC922 = 25;
+constexpr int k89V51RD2 = 49;
+constexpr int k89LPC966 = 68;
+constexpr int k89V52X2 = 69;
+
+const ClassicDeviceRecord& dev(int number)
+{
+    return *classic_device_at(classic_device_index(number));
+}
+
+std::uint32_t be32(const IspResult* r)
+{
+    return std::uint32_t(r->data[0]) << 24 | std::uint32_t(r->data[1]) << 16 | std::uint32_t(r->data[2]) << 8 |
+           r->data[3];
+}
+
+class SettingsOps : public classictest::ClassicFixture {
+protected:
+    void open(int number, const sim::ClassicPersona& persona)
+    {
+        startPart(persona);
+        connectPort(number);
+        const char u = persona.sync;
+        char c = 0;
+        ASSERT_EQ(port_write(&u, 1), 1);
+        ASSERT_EQ(port_read(&c, 1, 0), 1);
+    }
+    void open2(int number) { open(number, classictest::dialect2Persona()); }
+    std::size_t index(const std::string& record) const
+    {
+        const auto r = part->records();
+        for (std::size_t i = 0; i < r.size(); ++i)
+            if (r[i] == record)
+                return i;
+        return std::string::npos;
+    }
+};
+
+TEST_F(SettingsOps, BootLoaderVersionOfAnLpc932)
+{
+    open2(k89LPC932);
+    const IspResult* r = classic_bootloader_version();
+    EXPECT_EQ(r->status, 1);
+    EXPECT_STREQ(r->text, "ISP:1A IAP:0B");
+}
+
+TEST_F(SettingsOps, BootLoaderVersionFailuresNameTheStep)
+{
+    open(k89V51RD2, {});
+    part->addFault({":020000050002", ClassicFaultKind::Status, 'P', 6});
+    const IspResult* r = classic_bootloader_version();
+    EXPECT_EQ(r->status, -18);
+    EXPECT_STREQ(r->text,
+                 "Operation Failed. (reading bootloader version - please unlock the device by supplying a password)");
+    part->addFault({":020000050002", ClassicFaultKind::Status, 'S', 6});
+    EXPECT_STREQ(classic_bootloader_version()->text,
+                 "Operation Failed. (reading bootloader version - security violation in device)");
+    r = classic_bootloader_version();
+    EXPECT_EQ(r->status, 1);
+    EXPECT_STREQ(r->text, "99");
+}
+
+TEST_F(SettingsOps, Dialect1ConfigurationRecordOfThe89V51)
+{
+    open(k89V51RD2, {});
+    const IspResult* r = classic_read_configuration();
+    ASSERT_EQ(r->status, 1);
+    EXPECT_EQ(be32(r), 255u) << "read without a command";
+    EXPECT_TRUE(part->records().empty());
+    // Selectors 1 and 2 carry the high byte as well.
+    EXPECT_EQ(classic_program_configuration(0x0201)->status, 1);
+    EXPECT_TRUE(partGot(":0200000C0102EF"));
+    EXPECT_EQ(classic_program_configuration(0x0005)->status, 1);
+    EXPECT_TRUE(partGot(":0100000C05EE"));
+    const std::size_t sent = part->records().size();
+    EXPECT_EQ(classic_program_configuration(255)->status, 1);
+    EXPECT_EQ(part->records().size(), sent) << "already the value";
+}
+
+TEST_F(SettingsOps, Dialect2BlankCheckSendsTheStartAndNamesNoAddress)
+{
+    open2(k89LPC932);
+    const IspResult* r = classic_blank_check(0x0000, 0x03FF);
+    EXPECT_EQ(r->status, 2);
+    EXPECT_TRUE(partGot(":020000050000F9"));
+    const std::uint8_t data[2] = {0x12, 0x34};
+    ASSERT_EQ(d2_program_record(dev(k89LPC932), 0x0100, data, 2), 1);
+    r = classic_blank_check(0x0000, 0x03FF);
+    EXPECT_EQ(r->status, 3);
+    EXPECT_EQ(r->data[0] | r->data[1] | r->data[2], 0);
+}
+
+TEST_F(SettingsOps, CrcOfTheSoleBlockIsTheDeviceCrc)
+{
+    open2(k89V52X2);
+    const std::uint8_t data[3] = {1, 2, 3};
+    ASSERT_EQ(d2_program_record(dev(k89V52X2), 0x0040, data, 3), 1);
+    const IspResult* r = classic_read_crc(0);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(be32(r), 6u);
+    EXPECT_TRUE(partGot(":00000006FA"));
+    EXPECT_TRUE(logged("reading CRC of sole block, so switching to read of device CRC"));
+}
+
+TEST_F(SettingsOps, CrcOfABlockCarriesItsEraseCode)
+{
+    open2(k89LPC922);
+    ASSERT_EQ(classic_read_crc(3)->status, 1);
+    EXPECT_TRUE(partGot(":010000050CEE"));
+    part->addFault({":010000050C", ClassicFaultKind::Status, 'S', 6});
+    const IspResult* r = classic_read_crc(3);
+    EXPECT_EQ(r->status, -18);
+    EXPECT_STREQ(r->text, "Operation Failed. (read crc - security violation in device)");
+}
+
+TEST_F(SettingsOps, EepromCrcRunsWithEepromAccess)
+{
+    open2(k89V52X2);
+    ASSERT_EQ(classic_read_eeprom_crc(1)->status, 1);
+    const std::size_t on = index(":0100000A01F4"), crc = index(":0200000CFF40B3"), off = index(":0100000A00F5");
+    ASSERT_NE(crc, std::string::npos);
+    EXPECT_LT(on, crc);
+    EXPECT_LT(crc, off);
+    EXPECT_NE(off, std::string::npos);
+}
+
+TEST_F(SettingsOps, MisrRefusalIsAFailedMisrRead)
+{
+    open2(k89LPC966);
+    part->addFault({":04000009", ClassicFaultKind::Status, 'S', 6});
+    const IspResult* r = classic_read_misr(kWholeDeviceBlock);
+    EXPECT_EQ(r->status, -18);
+    EXPECT_STREQ(r->text, "Operation Failed. (read MISR)");
+    // The whole device: the first block's start to the last block's end.
+    EXPECT_TRUE(partGot(":040000090000FFFFF5"));
+}
+
+} // namespace
