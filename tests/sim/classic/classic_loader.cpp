@@ -38,6 +38,7 @@ void ClassicLoader::reset()
     baud_ = 0;
     inRecord_ = false;
     awaitCr_ = false;
+    pendingRead_.active = false;
     record_.clear();
 }
 
@@ -73,6 +74,10 @@ void ClassicLoader::feed(std::uint8_t byte, unsigned hostBaud)
     // Bytes sent at another rate arrive as noise and are lost.
     if (hostBaud != 0 && baud_ > 0 && std::fabs(hostBaud - baud_) > 0.03 * baud_)
         return;
+    if (pendingRead_.active) {
+        readbackLineEnd(c);
+        return;
+    }
     if (awaitCr_) {
         if (c == '\r') {
             awaitCr_ = false;
@@ -168,6 +173,8 @@ void ClassicLoader::handleRecord()
     const std::uint16_t address = static_cast<std::uint16_t>(bytes[1] << 8 | bytes[2]);
     const std::uint8_t type = bytes[3];
     const std::vector<std::uint8_t> data(bytes.begin() + 4, bytes.begin() + 4 + count);
+    if (readbackRecord(type, data))
+        return;
     if (crlfCommand(type, count)) {
         // The answer takes the place of the CR's echo.
         std::string saved;

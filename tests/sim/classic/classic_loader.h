@@ -21,6 +21,8 @@
 //   generator: f / (r + 16)).
 #pragma once
 
+#include "tests/sim/classic/classic_readback.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -84,6 +86,8 @@ public:
     std::vector<std::string> records() const { return records_; }
     std::map<std::uint32_t, std::uint8_t> memory() const { return memory_; }
     int oscillatorSent() const { return oscillatorSent_; }
+    // Read-back, EEPROM and additional security (classic_readback.h).
+    ClassicReadback& readback() { return readback_; }
 
 private:
     void handleRecord();
@@ -112,6 +116,21 @@ private:
     std::map<std::uint32_t, std::uint8_t> memory_;
     std::uint32_t upper_ = 0;
     int oscillatorSent_ = -1;
+
+    // classic_readback_hooks.cpp
+    bool readbackRecord(std::uint8_t type, const std::vector<std::uint8_t>& data);
+    void readbackLineEnd(char c);
+    std::uint8_t flashByte(std::uint32_t address) const;
+    struct PendingRead {
+        bool active = false;
+        bool blank = false;
+        bool wide = false;
+        bool sawCr = false;
+        std::uint32_t start = 0, end = 0;
+        std::string record;
+    };
+    ClassicReadback readback_;
+    PendingRead pendingRead_;
 };
 
 } // namespace sim

@@ -38,7 +38,7 @@ std::string blankCheckReply(const ByteAt& byte, std::uint8_t erased, std::uint32
     for (std::uint64_t a = start; a <= end; ++a)
         if (byte(static_cast<std::uint32_t>(a)) != erased)
             return hex(static_cast<unsigned>(a), wide ? 6 : 4) + lineEnd;
-    return "." + lineEnd;
+    return ".\r" + lineEnd;
 }
 
 std::string misrDigits(const ByteAt& byte, std::uint32_t start, std::uint32_t end)

@@ -26,6 +26,7 @@ namespace sim {
 using ByteAt = std::function<std::uint8_t(std::uint32_t)>;
 
 std::string readMemoryReply(const ByteAt& byte, std::uint32_t start, std::uint32_t end, bool wide);
+// Blank: ".", CR and the line end; else the address and the line end.
 std::string blankCheckReply(const ByteAt& byte, std::uint8_t erased, std::uint32_t start, std::uint32_t end,
                             bool wide, const std::string& lineEnd);
 // 16 bytes as 32 digits.
@@ -59,6 +60,12 @@ public:
     std::uint8_t addlSecurity = 0;
     std::uint8_t queryType = 0x03;
     std::uint8_t writeType = 0x02;
+    // Dialect 1 read memory and blank check.
+    std::uint8_t readType = 0x04;
+    // What a flash byte no record wrote reads as.
+    std::uint8_t erased = 0xFF;
+    // 0 when the part answers MISR reads, else the refusal character.
+    char misrRefusal = 0;
     // Every EEPROM command seen while access was off.
     int accessViolations = 0;
 

@@ -38,6 +38,13 @@ public:
     std::vector<std::string> records() const;
     std::map<std::uint32_t, std::uint8_t> memory() const;
     int oscillatorSent() const;
+    // Reads or changes the read-back and EEPROM state under the lock.
+    template <typename F>
+    void withReadback(F f)
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        f(loader_.readback());
+    }
     // Bytes the host wrote, all of them, autobaud included.
     std::uint64_t bytesReceived() const { return bytesIn_.load(); }
     // Waits until at least `count` bytes came (false after timeoutMs).
