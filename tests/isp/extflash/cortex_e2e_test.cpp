@@ -5,22 +5,10 @@
 #include "tests/isp/extflash/extflashfixture.h"
 #include "tests/sim/loader/loader_handover.h"
 
-#include <dirent.h>
 
 namespace {
 
 using exttest::Persona;
-
-int openDescriptors()
-{
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d) != nullptr)
-            ++n;
-        closedir(d);
-    }
-    return n;
-}
 
 class CortexEndToEndTest : public exttest::ExtFlashTest {
 protected:
@@ -64,7 +52,7 @@ protected:
 
 TEST_F(CortexEndToEndTest, TheCortexDriverStartsTheLoaderWhichThenProgramsTheFlash)
 {
-    const int descriptors = openDescriptors();
+    const int descriptors = exttest::openDescriptors();
     const ConnectOptions o = lpcOptions(2);
     const IspResult* r = qz_connect(&o, QZ_CONNECT_OPTIONS_SIZE);
     ASSERT_EQ(r->status, 1) << r->text;
@@ -89,7 +77,7 @@ TEST_F(CortexEndToEndTest, TheCortexDriverStartsTheLoaderWhichThenProgramsTheFla
     EXPECT_TRUE(std::equal(data.begin(), data.end(), flash.begin()));
     EXPECT_EQ(qz_disconnect()->status, 1);
     // Nothing of the unloaded Cortex driver, nor of the adopted port, is left open.
-    EXPECT_EQ(openDescriptors(), descriptors);
+    EXPECT_EQ(exttest::openDescriptors(), descriptors);
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include "tests/isp/extflash/extflashfixture.h"
 #include "tests/isp/extflash/fake_cortex.h"
 
-#include <dirent.h>
 #include <dlfcn.h>
 
 namespace {
@@ -195,27 +194,12 @@ TEST_F(CortexStartTest, AMissingLibraryOrExportFailsToLoadTheDriver)
     }
 }
 
-} // namespace
-
-namespace {
-
-int openDescriptors()
-{
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d) != nullptr)
-            ++n;
-        closedir(d);
-    }
-    return n;
-}
-
 TEST_F(CortexStartTest, RepeatedConnectsLeaveNoDescriptorOpen)
 {
     prepare(Persona::Loader);
     ASSERT_EQ(connect(2)->status, 1);
     ASSERT_EQ(qz_disconnect()->status, 1);
-    const int before = openDescriptors();
+    const int before = exttest::openDescriptors();
     for (int i = 0; i < 20; ++i) {
         ASSERT_EQ(connect(i % 2 == 0 ? 2 : 0)->status, 1) << i;
         ASSERT_EQ(qz_disconnect()->status, 1) << i;
@@ -223,7 +207,7 @@ TEST_F(CortexStartTest, RepeatedConnectsLeaveNoDescriptorOpen)
     fake_->connectOk = 0; // the Cortex side fails: handle -1 adopted
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(connect(2)->status, -18) << i;
-    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(exttest::openDescriptors(), before);
 }
 
 } // namespace

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -47,6 +49,18 @@ inline std::vector<std::string> sleeps(const porttest::Events& events)
     std::copy_if(events.begin(), events.end(), std::back_inserter(out),
                  [](const std::string& e) { return e.rfind("sleep ", 0) == 0; });
     return out;
+}
+
+// The process's open descriptors (a leak shows as a growing count).
+inline int openDescriptors()
+{
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d) != nullptr)
+            ++n;
+        closedir(d);
+    }
+    return n;
 }
 
 class ExtFlashTest : public ::testing::Test {
