@@ -42,7 +42,7 @@ IspResult* start_own_download(const ConnectOptions& o, const LoaderDescriptor& d
         return failed;
     const SessionRecord& s = session();
     if (!loader_sync(o.flash_loader_path, d.ramStart, d.ramEnd, kLoaderStartPauseMs, s.autobaudReadTimeoutMs,
-                     s.autobaudWriteTimeoutMs)) {
+                     s.autobaudWriteTimeoutMs, static_cast<unsigned>(o.baud_rate))) {
         close_port();
         return set_result(kErrOperationFailed, kAutobaudFailed);
     }

@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+
 namespace {
 
 using exttest::Persona;
@@ -60,6 +62,31 @@ TEST_F(ConnectTest, ARamStartOffTheBlockGridDoesNotCutTheLoader)
     ASSERT_EQ(image.size(), 1200u);
     const std::vector<std::uint8_t> ram = sim->ram();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), ram.begin()));
+}
+
+TEST_F(ConnectTest, ALoaderLargerThanTheLineBuffersIsDownloadedAt9600WithTheDefaultTimeouts)
+{
+    // 28 KiB: more than the pty and the part take in at once, so block
+    // writes wait for the wire (533 ms a block at 9600), and the loader
+    // announces itself only once the last block has crossed it.
+    qz_set_autobaud_configuration(qz::kDefaultAutobaudReadTimeoutMs, qz::kDefaultAutobaudWriteTimeoutMs,
+                                  qz::kDefaultAutobaudAttempts);
+    const std::size_t imageSize = 28 * 1024;
+    loaderPath = writeText("loader.hex", sim::loader::loaderHex(spec, imageSize - 316));
+    sim = std::make_unique<sim::LoaderSim>(exttest::configFor(spec), sim::LoaderSimOptions{true});
+    ASSERT_TRUE(sim->start(Persona::BootRom));
+    const ConnectOptions o = options(0, 9600);
+    const auto began = std::chrono::steady_clock::now();
+    const IspResult* r = qz_connect(&o, QZ_CONNECT_OPTIONS_SIZE);
+    const auto took = std::chrono::steady_clock::now() - began;
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(sim->lastBlockCount(), imageSize / 512);
+    const std::vector<std::uint8_t> image = sim::loader::loaderImage(spec, imageSize - 316);
+    const std::vector<std::uint8_t> ram = sim->ram();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), ram.begin()));
+    // The part took every byte at the wire's pace.
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(),
+              static_cast<long long>((16 + imageSize) * 10 * 1000 / 9600));
 }
 
 TEST_F(ConnectTest, ALoaderThatRunsAlreadyIsNotDownloadedAgain)
