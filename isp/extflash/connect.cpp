@@ -58,6 +58,11 @@ IspResult* cortex_failure(CortexUartDriver& cortex, const char* detail)
 
 IspResult* start_through_cortex(const ConnectOptions& o, const LoaderDescriptor& d)
 {
+    // A port still open from an earlier connect would be forgotten, not
+    // closed, when the Cortex driver's is taken over, and would keep the
+    // Cortex driver from opening the line.
+    if (port_is_open())
+        close_port();
     CortexUartDriver cortex;
     if (!cortex.load())
         return set_result(kErrInvalidValue, " Failed to load driver for Cortex UART");

@@ -194,6 +194,17 @@ TEST_F(CortexStartTest, AMissingLibraryOrExportFailsToLoadTheDriver)
     }
 }
 
+TEST_F(CortexStartTest, AConnectWithoutDisconnectBeforeItClosesTheEarlierPort)
+{
+    prepare(Persona::Loader);
+    ASSERT_EQ(connect(2)->status, 1);
+    const int descriptors = exttest::openDescriptors();
+    const IspResult* r = connect(2);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(qz::get_port_handle(), fake_->openedFd);
+    EXPECT_EQ(exttest::openDescriptors(), descriptors);
+}
+
 TEST_F(CortexStartTest, RepeatedConnectsLeaveNoDescriptorOpen)
 {
     prepare(Persona::Loader);
