@@ -38,6 +38,10 @@ IspResult* open_own_port(const ConnectOptions& o)
 
 IspResult* start_own_download(const ConnectOptions& o, const LoaderDescriptor& d)
 {
+    // The download holds the whole RAM range: a range no loader needs is a
+    // broken descriptor, not a part that fails to answer.
+    if (static_cast<std::uint64_t>(d.ramEnd) + 1 - d.ramStart > kMaxLoaderSpan)
+        return set_result(kErrInvalidValue, kBadDescriptor);
     if (IspResult* failed = open_own_port(o))
         return failed;
     const SessionRecord& s = session();

@@ -157,6 +157,17 @@ TEST_F(ConnectTest, RefusalsBeforeAnyPortIsOpened)
     EXPECT_EQ(sim->queries(), 0);
 }
 
+TEST_F(ConnectTest, ARamRangeTooLargeToDownloadIsABadDescriptor)
+{
+    spec.ramEnd = spec.ramStart + 0x2000000 - 1; // 32 MiB
+    prepare(Persona::BootRom);
+    const IspResult* r = connect();
+    EXPECT_EQ(r->status, -5);
+    EXPECT_STREQ(r->text, kBadDescriptorText);
+    EXPECT_FALSE(qz::port_is_open());
+    EXPECT_EQ(sim->queries(), 0);
+}
+
 TEST_F(ConnectTest, ALoaderPathThatIsNoRegularFileIsRefusedAtOnce)
 {
     prepare(Persona::Loader);
