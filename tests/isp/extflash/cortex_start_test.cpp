@@ -121,48 +121,44 @@ TEST_F(CortexStartTest, AFailedCortexConnectStillFindsALoaderThatRuns)
     EXPECT_EQ(exttest::sleeps(rec.take()), std::vector<std::string>{"sleep 1200"});
 }
 
-TEST_F(CortexStartTest, AFailedCortexConnectWithAdoptionGivesACleanFailure)
+// A start that fails on the way: the Cortex driver is disconnected where it
+// holds a connection, and no port is left open.
+struct StartFailure {
+    const char* name;
+    void (*arrange)(FakeCortexState&, sim::LoaderSim&);
+    const char* text;
+    int disconnects;
+    int resets;
+};
+
+class CortexStartFailureTest : public CortexStartTest, public ::testing::WithParamInterface<StartFailure> {};
+
+TEST_P(CortexStartFailureTest, FailsWithItsTextAndLeavesNoPortOpen)
 {
+    const StartFailure& f = GetParam();
     prepare(Persona::Loader);
-    fake_->connectOk = 0;
+    f.arrange(*fake_, *sim);
     const IspResult* r = connect(2);
-    EXPECT_EQ(r->status, -18);
-    EXPECT_STREQ(r->text, "Operation Failed.  Bootloader in RAM is not executing (2)");
-    EXPECT_FALSE(qz::port_is_open());
+    EXPECT_EQ(r->status, -18) << f.name;
+    EXPECT_EQ(std::string(r->text), std::string("Operation Failed.  ") + f.text) << f.name;
+    EXPECT_EQ(fake_->disconnects, f.disconnects) << f.name;
+    EXPECT_EQ(fake_->resets, f.resets) << f.name;
+    EXPECT_FALSE(qz::port_is_open()) << f.name;
 }
 
-TEST_F(CortexStartTest, ALoaderThatDoesNotAnswerAfterItsStartFails)
-{
-    prepare(Persona::Loader);
-    sim->setFaults({0, 0, 0, true});
-    const IspResult* r = connect(2);
-    EXPECT_EQ(r->status, -18);
-    EXPECT_STREQ(r->text, "Operation Failed.  Bootloader in RAM is not executing (2)");
-    EXPECT_FALSE(qz::port_is_open());
-}
-
-TEST_F(CortexStartTest, AFailedRamWriteDisconnectsTheCortexDriver)
-{
-    prepare(Persona::Loader);
-    fake_->program2Ok = 0;
-    const IspResult* r = connect(2);
-    EXPECT_EQ(r->status, -18);
-    EXPECT_STREQ(r->text, "Operation Failed.  Programming bootloader into RAM");
-    EXPECT_EQ(fake_->disconnects, 1);
-    EXPECT_EQ(fake_->resets, 0);
-    EXPECT_FALSE(qz::port_is_open());
-}
-
-TEST_F(CortexStartTest, AFailedStartDisconnectsTheCortexDriver)
-{
-    prepare(Persona::Loader);
-    fake_->resetOk = 0;
-    const IspResult* r = connect(2);
-    EXPECT_EQ(r->status, -18);
-    EXPECT_STREQ(r->text, "Operation Failed.  Starting bootloader in RAM (1)");
-    EXPECT_EQ(fake_->disconnects, 1);
-    EXPECT_FALSE(qz::port_is_open());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CortexStartFailureTest,
+    ::testing::Values(
+        // Adopting the released handle of a failed connect gives a clean failure.
+        StartFailure{"Cortex connect fails", [](FakeCortexState& c, sim::LoaderSim&) { c.connectOk = 0; },
+                     "Bootloader in RAM is not executing (2)", 0, 0},
+        StartFailure{"loader silent after its start",
+                     [](FakeCortexState&, sim::LoaderSim& s) { s.setFaults({0, 0, 0, true}); },
+                     "Bootloader in RAM is not executing (2)", 0, 1},
+        StartFailure{"RAM write fails", [](FakeCortexState& c, sim::LoaderSim&) { c.program2Ok = 0; },
+                     "Programming bootloader into RAM", 1, 0},
+        StartFailure{"start fails", [](FakeCortexState& c, sim::LoaderSim&) { c.resetOk = 0; },
+                     "Starting bootloader in RAM (1)", 1, 1}));
 
 TEST_F(CortexStartTest, ADriverNotBesideThisLibraryIsLoadedByItsName)
 {
