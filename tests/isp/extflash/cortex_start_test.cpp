@@ -15,8 +15,8 @@ protected:
     void SetUp() override
     {
         ExtFlashTest::SetUp();
-        spec.startMethod = 1;
-        spec.ispBaud = 57600;
+        desc.startMethod = 1;
+        desc.ispBaud = 57600;
         use("libFakeCortex.so");
     }
     void TearDown() override
@@ -68,7 +68,7 @@ TEST_F(CortexStartTest, WritesAndStartsTheLoaderThenTakesThePortOver)
     EXPECT_STREQ(fake_->program2Path, loaderPath.c_str());
     EXPECT_EQ(fake_->resets, 1);
     EXPECT_EQ(fake_->resetSkip, 1);
-    EXPECT_EQ(fake_->resetAddress, spec.ramStart);
+    EXPECT_EQ(fake_->resetAddress, desc.ramStart);
     EXPECT_EQ(fake_->resetFlags, 3u);
     // Its port is ours now, and it was told to forget it, not to close it.
     EXPECT_EQ(fake_->disconnects, 0);
@@ -97,7 +97,7 @@ TEST_F(CortexStartTest, TheAdoptedPortIsTheOneTheCortexDriverOpened)
     EXPECT_EQ(qz::get_port_handle(), fake_->openedFd);
     // The loader answers through the adopted port, one reply per request
     // (programming is not retried).
-    const std::string data = writeText("data.hex", sim::loader::hexText(spec.flashStart, {1, 2, 3}));
+    const std::string data = writeText("data.hex", sim::loader::hexText(desc.flashStart, {1, 2, 3}));
     EXPECT_EQ(qz_program(data.c_str(), 0, 0, 0, 0, nullptr, nullptr, 0, 0, 0, nullptr, 0)->status, 1);
     EXPECT_EQ(sim->flash()[2], 3);
     EXPECT_EQ(qz::get_port_handle(), fake_->openedFd);
