@@ -18,6 +18,7 @@ namespace qz::ext {
 namespace {
 
 constexpr std::size_t kHeaderSize = 16;
+constexpr std::size_t kAnnouncementSize = sizeof "KELDMARVOS\r\n" - 1;
 
 struct Buffer {
     std::uint8_t* bytes = nullptr;
@@ -95,8 +96,10 @@ int loader_sync(const char* loaderPath, std::uint32_t ramStart, std::uint32_t ra
             sleep_ms(pauseMs);
             // A write ends once the line has taken the bytes, not once they
             // are across: the loader starts, and announces itself, only when
-            // the last block has reached the part.
-            const std::int64_t inFlight = std::max<std::int64_t>(ms_until(due), 0);
+            // the last block has reached the part, and its announcement
+            // takes its own wire time.
+            const std::int64_t inFlight =
+                std::max<std::int64_t>(ms_until(due), 0) + wire_time_ms(kAnnouncementSize, baud);
             set_comm_timeouts(clamp_ms(readTimeoutMs + inFlight), writeTimeoutMs);
             ok = read_reply_code() == kReplyIdentity;
         }
