@@ -151,4 +151,89 @@ TEST_F(SettingsOps, MisrRefusalIsAFailedMisrRead)
     EXPECT_TRUE(partGot(":040000090000FFFFF5"));
 }
 
+TEST_F(SettingsOps, MisrOfABlockCarriesItsSixteenBytes)
+{
+    open2(k89LPC966);
+    std::uint8_t data[16];
+    for (int i = 0; i < 16; ++i)
+        data[i] = static_cast<std::uint8_t>(0x30 + i);
+    ASSERT_EQ(d2_program_record(dev(k89LPC966), 0x2000, data, 16), 1);
+    const IspResult* r = classic_read_misr(2);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_TRUE(partGot(":0400000920002FFFA5"));
+    const auto memory = part->memory();
+    const std::string digits = sim::misrDigits(
+        [&](std::uint32_t a) {
+            const auto it = memory.find(a);
+            return it == memory.end() ? std::uint8_t(0xFF) : it->second;
+        },
+        0x2000, 0x2FFF);
+    std::string got;
+    for (int i = 0; i < 16; ++i) {
+        char b[3];
+        std::snprintf(b, sizeof b, "%02X", r->data[i]);
+        got += b;
+    }
+    EXPECT_EQ(got, digits);
+}
+
+TEST_F(SettingsOps, EepromSecurityFlagsReadAndProgramInsideEepromAccess)
+{
+    open2(k89V52X2);
+    part->withReadback([](sim::ClassicReadback& r) { r.eeprom.security = {0x00, 0x05, 0x02}; });
+    const IspResult* r = classic_read_eeprom_security_bits();
+    ASSERT_EQ(r->status, 1) << r->text;
+    const std::uint8_t want[9] = {0, 0, 0, 1, 0, 1, 0, 1, 0};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(r->data[i], want[i]) << i;
+    int flags[9] = {};
+    flags[1] = 1; // page 0, bit 1
+    flags[8] = 1; // page 2, bit 2
+    ASSERT_EQ(classic_program_eeprom_security_bits(flags)->status, 1);
+    int violations = -1;
+    std::vector<std::uint8_t> security;
+    part->withReadback([&](sim::ClassicReadback& rb) {
+        violations = rb.accessViolations;
+        security = rb.eeprom.security;
+        EXPECT_FALSE(rb.eeprom.access) << "switched off again";
+    });
+    EXPECT_EQ(violations, 0);
+    EXPECT_EQ(security, (std::vector<std::uint8_t>{0x02, 0x05, 0x06}));
+}
+
+TEST_F(SettingsOps, EepromPageEraseOfAProtectedPage)
+{
+    open2(k89V52X2);
+    part->withReadback([](sim::ClassicReadback& r) { r.eeprom.security = {0x00, 0x00, 0x01}; });
+    int pages[3] = {1, 0, 1};
+    const IspResult* r = classic_erase_eeprom_pages(pages, nullptr, 0);
+    EXPECT_EQ(r->status, -18);
+    EXPECT_STREQ(r->text, "Operation Failed. (Failed to erase page 2 - security violation in device)");
+    EXPECT_EQ(part->records().back(), ":0100000A00F5") << "access off before the report";
+    EXPECT_TRUE(partGot(":0300000402FF00F8")) << "page 0 of the EEPROM at 0xFF00 + 0 x 64";
+}
+
+TEST_F(SettingsOps, AdditionalSecurityKeepsTheStatusBit)
+{
+    open2(k89LPC966);
+    part->withReadback([](sim::ClassicReadback& r) { r.addlSecurity = 0x01; });
+    const int flags[3] = {1, 0, 1};
+    ASSERT_EQ(classic_program_addl_security_bits(flags)->status, 1);
+    std::uint8_t addl = 0;
+    part->withReadback([&](sim::ClassicReadback& r) { addl = r.addlSecurity; });
+    EXPECT_EQ(addl, 0xA1);
+    const IspResult* r = classic_read_addl_security_bits();
+    ASSERT_EQ(r->status, 1);
+    EXPECT_EQ(r->data[0], 1);
+    EXPECT_EQ(r->data[1], 0);
+    EXPECT_EQ(r->data[2], 1);
+    ASSERT_EQ(classic_erase_addl_security_bits()->status, 1);
+    part->withReadback([&](sim::ClassicReadback& rb) { addl = rb.addlSecurity; });
+    EXPECT_EQ(addl, 0x01);
+    // The dialect 2 status byte is bit 0 of the same byte.
+    ASSERT_EQ(classic_program_status_byte(0)->status, 1);
+    part->withReadback([&](sim::ClassicReadback& rb) { addl = rb.addlSecurity; });
+    EXPECT_EQ(addl, 0x00);
+}
+
 } // namespace
