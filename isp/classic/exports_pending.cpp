@@ -22,7 +22,6 @@ const IspResult* pending(const char* words)
 
 QZ_API const IspResult* qz_read_signature(void) { return pending("(read signature)"); }
 QZ_API const IspResult* qz_erase(int, unsigned, int, ProgressCallback, int, const char*) { return pending("(erase)"); }
-QZ_API const IspResult* qz_update_bootloader(const char*, ProgressCallback, int) { return pending("(update bootloader)"); }
 QZ_API const IspResult* qz_program(const char*, int, int, int, int, const char*, const char*, int, int, int,
                                    ProgressCallback, int)
 {

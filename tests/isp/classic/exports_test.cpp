@@ -183,6 +183,21 @@ TEST_F(ClassicExports, SelectDeviceKeepsThePreviousChoiceOnAnUnknownNumber)
     EXPECT_EQ(call("qz_cancelautobaud")->status, 1);
 }
 
+TEST_F(ClassicExports, CapabilitiesAreTestedBeforeThePort)
+{
+    ASSERT_EQ(select(2)->status, 1); // 89C51RB2Hxx: no CRC, MISR, boot loader version or update
+    const IspResult* r = fn<const IspResult* (*)(int)>("qz_read_crc")(0);
+    EXPECT_EQ(r->status, -16);
+    EXPECT_STREQ(r->text, "Device does not support operation. (read crc)");
+    EXPECT_STREQ(fn<const IspResult* (*)(int)>("qz_read_misr")(-3)->text, "Device does not support operation. (read misr)");
+    EXPECT_STREQ(call("qz_bootloader_version")->text, "Device does not support operation. (bootloader version)");
+    r = fn<const IspResult* (*)(const char*, ProgressCallback, int)>("qz_update_bootloader")("x.hex", nullptr, 0);
+    EXPECT_STREQ(r->text, "Device does not support operation. (update bootloader)");
+    // What the part can do waits for the port.
+    EXPECT_EQ(fn<const IspResult* (*)(unsigned, unsigned)>("qz_blank_check")(0, 1)->status, -7);
+    EXPECT_EQ(call("qz_read_security_bits")->status, -7);
+}
+
 TEST_F(ClassicExports, ConnectChecksItsArgumentsBeforeThePort)
 {
     ConnectOptions o{};
