@@ -216,24 +216,22 @@ TEST_F(SettingsOps, EepromPageEraseOfAProtectedPage)
 TEST_F(SettingsOps, AdditionalSecurityKeepsTheStatusBit)
 {
     open2(k89LPC966);
-    part->withReadback([](sim::ClassicReadback& r) { r.addlSecurity = 0x01; });
+    sim::ClassicSettings start = part->settings();
+    start.addlSecurity = 0x01;
+    part->setSettings(start);
     const int flags[3] = {1, 0, 1};
     ASSERT_EQ(classic_program_addl_security_bits(flags)->status, 1);
-    std::uint8_t addl = 0;
-    part->withReadback([&](sim::ClassicReadback& r) { addl = r.addlSecurity; });
-    EXPECT_EQ(addl, 0xA1);
+    EXPECT_EQ(part->settings().addlSecurity, 0xA1);
     const IspResult* r = classic_read_addl_security_bits();
     ASSERT_EQ(r->status, 1);
     EXPECT_EQ(r->data[0], 1);
     EXPECT_EQ(r->data[1], 0);
     EXPECT_EQ(r->data[2], 1);
     ASSERT_EQ(classic_erase_addl_security_bits()->status, 1);
-    part->withReadback([&](sim::ClassicReadback& rb) { addl = rb.addlSecurity; });
-    EXPECT_EQ(addl, 0x01);
+    EXPECT_EQ(part->settings().addlSecurity, 0x01);
     // The dialect 2 status byte is bit 0 of the same byte.
     ASSERT_EQ(classic_program_status_byte(0)->status, 1);
-    part->withReadback([&](sim::ClassicReadback& rb) { addl = rb.addlSecurity; });
-    EXPECT_EQ(addl, 0x00);
+    EXPECT_EQ(part->settings().addlSecurity, 0x00);
 }
 
 } // namespace

@@ -28,13 +28,22 @@ std::string hex2(unsigned v)
 } // namespace
 
 ClassicLoader::ClassicLoader(const ClassicPersona& persona)
-    : p_(persona), state_(persona.heldUntilReset ? State::Held : State::Autobaud)
+    : p_(persona), state_(persona.heldUntilReset ? State::Held : State::Autobaud), flash_(persona.layout),
+      settings_(persona.settings), unlocked_(persona.settings.password.empty())
 {
+}
+
+void ClassicLoader::setSettings(const ClassicSettings& s)
+{
+    settings_ = s;
+    unlocked_ = s.password.empty();
 }
 
 void ClassicLoader::reset()
 {
     state_ = State::Autobaud;
+    // A set password locks the part again at every start of its loader.
+    unlocked_ = settings_.password.empty();
     baud_ = 0;
     inRecord_ = false;
     awaitCr_ = false;
@@ -60,6 +69,7 @@ void ClassicLoader::feed(std::uint8_t byte, unsigned hostBaud)
     const char c = static_cast<char>(byte);
     switch (state_) {
     case State::Held:
+    case State::Running:
         return;
     case State::Autobaud:
         if (c == p_.sync) {
@@ -93,7 +103,7 @@ void ClassicLoader::feed(std::uint8_t byte, unsigned hostBaud)
         } else if (c == '?') {
             out_ += '?';
         } else if (c == '$') {
-            out_ += '$'; // the reset of an ICP interface
+            resetBy(2, "$"); // the reset of an ICP interface
         } else if (c == p_.sync) {
             out_ += c;
         }
@@ -173,7 +183,7 @@ void ClassicLoader::handleRecord()
     const std::uint16_t address = static_cast<std::uint16_t>(bytes[1] << 8 | bytes[2]);
     const std::uint8_t type = bytes[3];
     const std::vector<std::uint8_t> data(bytes.begin() + 4, bytes.begin() + 4 + count);
-    if (readbackRecord(type, data))
+    if (readbackRecord(type, address, data))
         return;
     if (crlfCommand(type, count)) {
         // The answer takes the place of the CR's echo.
@@ -194,65 +204,6 @@ void ClassicLoader::handleRecord()
         dialect2(type, address, data);
     else
         dialect1(type, address, data);
-}
-
-void ClassicLoader::dialect1(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data)
-{
-    if (type == 0x00) {
-        for (std::size_t i = 0; i < data.size(); ++i)
-            memory_[upper_ + address + i] = data[i];
-        status('.');
-    } else if (type == 0x04 && data.size() == 2) {
-        upper_ = static_cast<std::uint32_t>(data[0] << 8 | data[1]) << 16;
-        status('.');
-    } else if (type == 0xFF) {
-        if (p_.icpAnswer == 'R' || p_.icpAnswer == '.')
-            status(p_.icpAnswer);
-        else
-            reply(hex2(p_.icpMajor) + hex2(p_.icpMinor) + ".\r\n");
-    } else if (type == p_.baudType && p_.baudType != 0 && data.size() == 2) {
-        status('.');
-        switchBaud(static_cast<std::uint16_t>(data[0] << 8 | data[1]));
-    } else if (type == p_.oscType && p_.oscType != 0 && data.size() == 1) {
-        oscillatorSent_ = data[0];
-        status('.');
-    } else if (type == p_.queryType && data.size() == 2 && data[0] == 0x00) {
-        value(data[1] < p_.signature.size() ? p_.signature[data[1]] : 0);
-    } else if (type == p_.queryType) {
-        value(0x00);
-    } else {
-        status('.');
-    }
-}
-
-void ClassicLoader::dialect2(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data)
-{
-    if (type == 0x00) {
-        for (std::size_t i = 0; i < data.size(); ++i)
-            memory_[upper_ + address + i] = data[i];
-        status('.');
-    } else if (type == 0x01) {
-        // The boot loader's versions answer the end-of-file record too.
-        reply(hex2(p_.ispVersion) + hex2(p_.iapVersion) + ".\r\n");
-    } else if (type == 0x04 && data.size() == 2) {
-        upper_ = static_cast<std::uint32_t>(data[0] << 8 | data[1]) << 16;
-        status('.');
-    } else if (type == 0xFF) {
-        if (p_.icpAnswer == 'R' || p_.icpAnswer == '.')
-            status(p_.icpAnswer);
-        else
-            reply(hex2(p_.icpMajor) + hex2(p_.icpMinor) + ".\r\n");
-    } else if (type == p_.baudType && data.size() == 2) {
-        status('.');
-        switchBaud(static_cast<std::uint16_t>(data[0] << 8 | data[1]));
-    } else if (type == p_.queryType && data.size() == 1 && (data[0] & 0xF0) == 0x10) {
-        const unsigned i = data[0] & 0x0F;
-        value(i < p_.signature.size() ? p_.signature[i] : 0);
-    } else if (type == p_.queryType) {
-        value(0x00);
-    } else {
-        status('.');
-    }
 }
 
 void ClassicLoader::switchBaud(std::uint16_t reload)
@@ -282,7 +233,7 @@ std::string ClassicLoader::crcValue(std::uint8_t type, const std::vector<std::ui
         from = static_cast<std::uint32_t>(data[0]) << 8;
         to = from + 0x3FF;
     }
-    for (const auto& m : memory_)
+    for (const auto& m : flash_.written())
         if (m.first >= from && m.first <= to)
             sum += m.second;
     char b[9];

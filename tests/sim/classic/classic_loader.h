@@ -13,6 +13,10 @@
 //   bad checksum or non-hex digits is answered "X". "$" is answered "$". Reading commands that
 //   end with CR LF (dialect 2 blank check, CRC, EEPROM CRC, MISR) are
 //   answered in the place of the CR's echo; the LF is ignored.
+// - Memory commands (flash, boot vector, status byte, security,
+//   configuration, passwords, resets) act on the part's memory as
+//   classic_commands.cpp describes; after a reset command the part runs its
+//   program and ignores the line until reset().
 // - Replies: status character then CR LF; value replies two hex digits, '.'
 //   and CR LF; the ICP version as four hex digits, '.' and CR LF.
 // - Baud reload record: answered, then the loader's rate becomes what its
@@ -21,6 +25,7 @@
 //   generator: f / (r + 16)).
 #pragma once
 
+#include "tests/sim/classic/classic_memory.h"
 #include "tests/sim/classic/classic_readback.h"
 
 #include <cstdint>
@@ -46,6 +51,15 @@ struct ClassicPersona {
     std::uint8_t icpMajor = 1, icpMinor = 0;
     // Dialect 2: the ISP and IAP versions that answer ":00000001FF".
     std::uint8_t ispVersion = 0x1A, iapVersion = 0x0B;
+    // The memory and the settings the part starts with.
+    ClassicLayout layout;
+    ClassicSettings settings;
+    // Dialect 1: the data byte of the erase-all record, or its record type
+    // when eraseAllAsType (the 89V51 loaders); dialect 2: its record type.
+    std::uint8_t eraseAllCode = 0x07;
+    bool eraseAllAsType = false;
+    // Dialect 2: the first sector-security sub-function.
+    std::uint8_t securityBase = 0x08;
 };
 
 enum class ClassicFaultKind {
@@ -69,7 +83,7 @@ struct ClassicFault {
 
 class ClassicLoader {
 public:
-    enum class State { Held, Autobaud, Synced };
+    enum class State { Held, Autobaud, Synced, Running };
 
     explicit ClassicLoader(const ClassicPersona& persona);
 
@@ -84,7 +98,15 @@ public:
 
     void addFault(const ClassicFault& fault) { faults_.push_back(fault); }
     std::vector<std::string> records() const { return records_; }
-    std::map<std::uint32_t, std::uint8_t> memory() const { return memory_; }
+    // Every flash address written since its last erase.
+    std::map<std::uint32_t, std::uint8_t> memory() const { return flash_.written(); }
+    const ClassicFlash& flash() const { return flash_; }
+    const ClassicSettings& settings() const { return settings_; }
+    void setSettings(const ClassicSettings& s);
+    bool unlocked() const { return unlocked_; }
+    // Reset commands obeyed, and the method of the last (-1 before any).
+    int resets() const { return resets_; }
+    int lastResetMethod() const { return lastResetMethod_; }
     int oscillatorSent() const { return oscillatorSent_; }
     // Read-back, EEPROM and additional security (classic_readback.h).
     ClassicReadback& readback() { return readback_; }
@@ -100,6 +122,14 @@ private:
     void switchBaud(std::uint16_t reload);
     bool crlfCommand(std::uint8_t type, std::size_t count) const;
     std::string crcValue(std::uint8_t type, const std::vector<std::uint8_t>& data) const;
+    // Memory commands; false when the record is not one of them.
+    bool d1Memory(std::uint8_t type, const std::vector<std::uint8_t>& data);
+    bool d2Memory(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data);
+    void programData(std::uint32_t address, const std::vector<std::uint8_t>& data);
+    void refuse();
+    void resetBy(int method, const std::string& answer);
+    void eraseAll();
+    int sectorSecurityBlock(std::uint8_t sub, bool program) const;
 
     ClassicPersona p_;
     State state_;
@@ -113,12 +143,16 @@ private:
     std::string crReply_;
     std::vector<ClassicFault> faults_;
     std::vector<std::string> records_;
-    std::map<std::uint32_t, std::uint8_t> memory_;
+    ClassicFlash flash_;
+    ClassicSettings settings_;
+    bool unlocked_ = true;
+    int resets_ = 0;
+    int lastResetMethod_ = -1;
     std::uint32_t upper_ = 0;
     int oscillatorSent_ = -1;
 
     // classic_readback_hooks.cpp
-    bool readbackRecord(std::uint8_t type, const std::vector<std::uint8_t>& data);
+    bool readbackRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data);
     void readbackLineEnd(char c);
     std::uint8_t flashByte(std::uint32_t address) const;
     struct PendingRead {

@@ -128,15 +128,6 @@ bool ClassicReadback::handle(std::uint8_t type, const std::vector<std::uint8_t>&
         reply = statusReply('.');
         return true;
     }
-    if (type == queryType && data.size() == 1 && data[0] == 0x03) {
-        reply = valueReply(addlSecurity);
-        return true;
-    }
-    if (type == writeType && data.size() == 2 && data[0] == 0x03) {
-        addlSecurity = data[1];
-        reply = statusReply('.');
-        return true;
-    }
     return false;
 }
 

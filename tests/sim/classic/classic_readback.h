@@ -1,7 +1,6 @@
 // What the simulated classic boot loader adds for read-back and the device
 // settings: the dialect 1 read memory and blank check replies, the MISR,
-// the EEPROM with its pages and page security, EEPROM access, and the
-// additional-security byte.
+// the EEPROM with its pages and page security, and EEPROM access.
 //
 // Wire forms it produces:
 // - Read memory: after the echo of the command and its line end, one line
@@ -51,19 +50,15 @@ struct ClassicEeprom {
     std::string crcDigits(std::uint32_t address) const;
 };
 
-// The dialect 2 settings a loader keeps besides its flash: the EEPROM and
-// the additional-security byte. handle() answers the records that are
+// The dialect 2 EEPROM a loader keeps besides its flash. handle() answers the records that are
 // theirs and leaves all others to the loader.
 class ClassicReadback {
 public:
     ClassicEeprom eeprom;
-    std::uint8_t addlSecurity = 0;
     std::uint8_t queryType = 0x03;
     std::uint8_t writeType = 0x02;
     // Dialect 1 read memory and blank check.
     std::uint8_t readType = 0x04;
-    // What a flash byte no record wrote reads as.
-    std::uint8_t erased = 0xFF;
     // 0 when the part answers MISR reads, else the refusal character.
     char misrRefusal = 0;
     // Every EEPROM command seen while access was off.

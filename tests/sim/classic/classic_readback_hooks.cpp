@@ -6,11 +6,10 @@ namespace sim {
 
 std::uint8_t ClassicLoader::flashByte(std::uint32_t address) const
 {
-    const auto it = memory_.find(address);
-    return it == memory_.end() ? readback_.erased : it->second;
+    return flash_.inside(address) ? flash_.at(address) : flash_.layout().erased;
 }
 
-bool ClassicLoader::readbackRecord(std::uint8_t type, const std::vector<std::uint8_t>& data)
+bool ClassicLoader::readbackRecord(std::uint8_t type, std::uint16_t address, const std::vector<std::uint8_t>& data)
 {
     const ByteAt byte = [this](std::uint32_t a) { return flashByte(a); };
     // Dialect 1 read memory (sub 00) and blank check (sub 01): the answer
@@ -33,6 +32,12 @@ bool ClassicLoader::readbackRecord(std::uint8_t type, const std::vector<std::uin
     if (p_.dialect != 2)
         return false;
     std::string reply;
+    // With EEPROM access on, data records go to the EEPROM.
+    if (type == 0x00 && readback_.eeprom.access) {
+        if (!applyFault())
+            status(readback_.eeprom.write(address, data));
+        return true;
+    }
     if (type == 0x09 && data.size() == 4) {
         const std::uint32_t start = std::uint32_t(data[0]) << 8 | data[1];
         const std::uint32_t end = std::uint32_t(data[2]) << 8 | data[3];
@@ -96,7 +101,7 @@ void ClassicLoader::readbackLineEnd(char c)
     out_ += c;
     if (!applyFault()) {
         const std::string lineEnd = pendingRead_.sawCr ? "\r\n" : "\n";
-        out_ += blankCheckReply(byte, readback_.erased, pendingRead_.start, pendingRead_.end, pendingRead_.wide, lineEnd);
+        out_ += blankCheckReply(byte, flash_.layout().erased, pendingRead_.start, pendingRead_.end, pendingRead_.wide, lineEnd);
     }
     record_ = saved;
 }

@@ -102,6 +102,42 @@ int ClassicSim::oscillatorSent() const
     return loader_.oscillatorSent();
 }
 
+ClassicFlash ClassicSim::flash() const
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    return loader_.flash();
+}
+
+ClassicSettings ClassicSim::settings() const
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    return loader_.settings();
+}
+
+void ClassicSim::setSettings(const ClassicSettings& s)
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    loader_.setSettings(s);
+}
+
+bool ClassicSim::unlocked() const
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    return loader_.unlocked();
+}
+
+int ClassicSim::resets() const
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    return loader_.resets();
+}
+
+int ClassicSim::lastResetMethod() const
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    return loader_.lastResetMethod();
+}
+
 bool ClassicSim::waitForBytes(std::uint64_t count, int timeoutMs) const
 {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

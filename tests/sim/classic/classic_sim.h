@@ -38,6 +38,13 @@ public:
     std::vector<std::string> records() const;
     std::map<std::uint32_t, std::uint8_t> memory() const;
     int oscillatorSent() const;
+    // Snapshots of the part's memory and settings.
+    ClassicFlash flash() const;
+    ClassicSettings settings() const;
+    void setSettings(const ClassicSettings& s);
+    bool unlocked() const;
+    int resets() const;
+    int lastResetMethod() const;
     // Reads or changes the read-back and EEPROM state under the lock.
     template <typename F>
     void withReadback(F f)
