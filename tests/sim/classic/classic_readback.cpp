@@ -101,7 +101,8 @@ std::string ClassicEeprom::crcDigits(std::uint32_t address) const
     return hex(sum, 8);
 }
 
-bool ClassicReadback::handle(std::uint8_t type, const std::vector<std::uint8_t>& data, std::string& reply)
+bool ClassicReadback::handle(std::uint8_t type, const std::vector<std::uint8_t>& data, std::uint8_t queryType,
+                             std::uint8_t writeType, std::string& reply)
 {
     const std::uint8_t secLast = static_cast<std::uint8_t>(eeprom.securityBase + eeprom.pages);
     if (type == 0x0A && data.size() == 1) {

@@ -55,17 +55,22 @@ struct ClassicEeprom {
 class ClassicReadback {
 public:
     ClassicEeprom eeprom;
-    std::uint8_t queryType = 0x03;
-    std::uint8_t writeType = 0x02;
     // Dialect 1 read memory and blank check.
     std::uint8_t readType = 0x04;
     // 0 when the part answers MISR reads, else the refusal character.
     char misrRefusal = 0;
     // Every EEPROM command seen while access was off.
     int accessViolations = 0;
+    // Dialect 1 clocks bit: read with the read word (0x0700 reads it as bit
+    // 0 of the security byte, any other word as bit 7 of its own answer),
+    // set with the program word.
+    std::uint16_t clocksReadWord = 0x0700;
+    std::uint16_t clocksProgramWord = 0x0505;
+    bool clocks = false;
 
     // A finished record; true when `reply` holds the answer.
-    bool handle(std::uint8_t type, const std::vector<std::uint8_t>& data, std::string& reply);
+    bool handle(std::uint8_t type, const std::vector<std::uint8_t>& data, std::uint8_t queryType,
+                std::uint8_t writeType, std::string& reply);
     // The CR LF reading commands of EEPROM CRC: true with the value's digits.
     bool crc(std::uint8_t type, const std::vector<std::uint8_t>& data, std::string& digits) const;
 };

@@ -29,8 +29,27 @@ bool ClassicLoader::readbackRecord(std::uint8_t type, std::uint16_t address, con
         pendingRead_.record = record_;
         return true;
     }
-    if (p_.dialect != 2)
+    if (p_.dialect != 2) {
+        const auto word = [&](std::uint16_t w) {
+            return data.size() == 2 && data[0] == (w >> 8) && data[1] == (w & 0xFF);
+        };
+        if (type == p_.writeType && word(readback_.clocksProgramWord)) {
+            if (applyFault())
+                return true;
+            if (readback_.clocksReadWord == 0x0700)
+                settings_.security = static_cast<std::uint8_t>(settings_.security | 0x01);
+            else
+                readback_.clocks = true;
+            status('.');
+            return true;
+        }
+        if (type == p_.queryType && readback_.clocksReadWord != 0x0700 && word(readback_.clocksReadWord)) {
+            if (!applyFault())
+                value(readback_.clocks ? 0x80 : 0x00);
+            return true;
+        }
         return false;
+    }
     std::string reply;
     // With EEPROM access on, data records go to the EEPROM.
     if (type == 0x00 && readback_.eeprom.access) {
@@ -59,7 +78,7 @@ bool ClassicLoader::readbackRecord(std::uint8_t type, std::uint16_t address, con
         awaitCr_ = true;
         return true;
     }
-    if (!readback_.handle(type, data, reply))
+    if (!readback_.handle(type, data, p_.queryType, p_.writeType, reply))
         return false;
     if (!applyFault())
         out_ += reply;
