@@ -61,7 +61,8 @@ void ClassicLoader::resetBy(int method, const std::string& answer)
     reply(answer);
     ++resets_;
     lastResetMethod_ = method;
-    state_ = State::Running;
+    if (p_.runAfterReset)
+        state_ = State::Running;
 }
 
 void ClassicLoader::eraseAll()

@@ -15,8 +15,8 @@
 //   answered in the place of the CR's echo; the LF is ignored.
 // - Memory commands (flash, boot vector, status byte, security,
 //   configuration, passwords, resets) act on the part's memory as
-//   classic_commands.cpp describes; after a reset command the part runs its
-//   program and ignores the line until reset().
+//   classic_commands.cpp describes; after a reset command the part may run
+//   its program and ignore the line until reset() (runAfterReset).
 // - Replies: status character then CR LF; value replies two hex digits, '.'
 //   and CR LF; the ICP version as four hex digits, '.' and CR LF.
 // - Baud reload record: answered, then the loader's rate becomes what its
@@ -58,6 +58,9 @@ struct ClassicPersona {
     // when eraseAllAsType (the 89V51 loaders); dialect 2: its record type.
     std::uint8_t eraseAllCode = 0x07;
     bool eraseAllAsType = false;
+    // After a reset command the part runs its program and ignores the line
+    // until reset(); false keeps the loader answering (resets still count).
+    bool runAfterReset = false;
     // Dialect 2: the first sector-security sub-function.
     std::uint8_t securityBase = 0x08;
 };

@@ -25,20 +25,21 @@ struct ClassicBlock {
     std::uint32_t end; // inclusive
 };
 
+// The flash blocks of a classic family (0 to 11), the first `count` of
+// them (all when count < 0); an empty list for an unknown family.
+std::vector<ClassicBlock> classic_family_blocks(int family, int count = -1);
+
 struct ClassicLayout {
     std::uint32_t flashSize = 0x20000;
     std::uint8_t erased = 0xFF;
-    // Empty: one block over the whole flash.
-    std::vector<ClassicBlock> blocks;
+    // Family 0's blocks unless told; an empty list is one block over the
+    // whole flash.
+    std::vector<ClassicBlock> blocks = classic_family_blocks(0);
     // 0: the part has no page erase.
     std::uint32_t pageSize = 0;
     // The boot loader's area [guardStart, guardEnd); none when equal.
     std::uint32_t guardStart = 0, guardEnd = 0;
 };
-
-// The flash blocks of a classic family (0 to 11), the first `count` of
-// them (all when count < 0); an empty list for an unknown family.
-std::vector<ClassicBlock> classic_family_blocks(int family, int count = -1);
 
 class ClassicFlash {
 public:

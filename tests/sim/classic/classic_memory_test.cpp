@@ -114,6 +114,7 @@ TEST(ClassicPart, DialectOneSettingsPasswordAndReset)
     p.layout.blocks = classic_family_blocks(0);
     p.settings.bootVector = 0xFC;
     p.settings.statusByte = 0xFF;
+    p.runAfterReset = true;
     ClassicSim part(p);
     ASSERT_TRUE(part.start());
     Line line(part.slavePath());
