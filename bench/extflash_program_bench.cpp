@@ -60,12 +60,12 @@ int main()
         return 1;
     const std::string folder = dir;
 
-    sim::loader::DescriptorSpec spec;
-    spec.flashStart = 0x80000000;
-    spec.flashEnd = 0x8000FFFF;
-    spec.chunkSize = 256;
+    sim::loader::DescriptorFields desc;
+    desc.flashStart = 0x80000000;
+    desc.flashEnd = 0x8000FFFF;
+    desc.chunkSize = 256;
     const std::string loader = folder + "/loader.hex";
-    sim::loader::writeFile(loader, sim::loader::loaderHex(spec));
+    sim::loader::writeFile(loader, sim::loader::loaderHex(desc));
 
     std::vector<std::uint8_t> full(0x10000);
     for (std::size_t i = 0; i < full.size(); ++i)
@@ -75,14 +75,14 @@ int main()
         std::memset(half.data() + chunk * 256, 0xFF, 256);
     const std::string fullFile = folder + "/full.hex";
     const std::string halfFile = folder + "/half.hex";
-    sim::loader::writeFile(fullFile, sim::loader::hexText(spec.flashStart, full));
-    sim::loader::writeFile(halfFile, sim::loader::hexText(spec.flashStart, half));
+    sim::loader::writeFile(fullFile, sim::loader::hexText(desc.flashStart, full));
+    sim::loader::writeFile(halfFile, sim::loader::hexText(desc.flashStart, half));
 
     sim::loader::LoaderConfig config;
-    config.flashStart = spec.flashStart;
+    config.flashStart = desc.flashStart;
     config.flashSize = 0x10000;
-    config.eraseBlockSize = spec.eraseBlockSize;
-    config.chunkSize = spec.chunkSize;
+    config.eraseBlockSize = desc.eraseBlockSize;
+    config.chunkSize = desc.chunkSize;
     sim::LoaderSim part(config, sim::LoaderSimOptions{true});
     if (!part.start(sim::loader::Persona::Loader))
         return 1;

@@ -1,7 +1,9 @@
 #include "isp/classic/classic_port.h"
+#include "isp/classic/classic_state.h"
 
 #include "isp/classic/classic_identity.h"
 #include "isp/core/debuglog.h"
+#include "isp/core/rawconnect.h"
 #include "isp/core/serialflavour.h"
 #include "isp/core/serialport.h"
 #include "isp/core/session.h"
@@ -59,6 +61,8 @@ void classic_library_loaded()
 {
     set_serial_flavour(kClassicSerialFlavour);
     set_driver_identity(kClassicIdentity);
+    // The driver reads its part's record for every connection, raw ones too.
+    set_raw_connect_precondition([] { return selected_classic_device() != nullptr; });
 }
 
 } // namespace qz

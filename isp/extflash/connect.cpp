@@ -38,11 +38,15 @@ IspResult* open_own_port(const ConnectOptions& o)
 
 IspResult* start_own_download(const ConnectOptions& o, const LoaderDescriptor& d)
 {
+    // The download holds the whole RAM range: a range no loader needs is a
+    // broken descriptor, not a part that fails to answer.
+    if (static_cast<std::uint64_t>(d.ramEnd) + 1 - d.ramStart > kMaxLoaderSpan)
+        return set_result(kErrInvalidValue, kBadDescriptor);
     if (IspResult* failed = open_own_port(o))
         return failed;
     const SessionRecord& s = session();
     if (!loader_sync(o.flash_loader_path, d.ramStart, d.ramEnd, kLoaderStartPauseMs, s.autobaudReadTimeoutMs,
-                     s.autobaudWriteTimeoutMs)) {
+                     s.autobaudWriteTimeoutMs, static_cast<unsigned>(o.baud_rate))) {
         close_port();
         return set_result(kErrOperationFailed, kAutobaudFailed);
     }
@@ -58,6 +62,11 @@ IspResult* cortex_failure(CortexUartDriver& cortex, const char* detail)
 
 IspResult* start_through_cortex(const ConnectOptions& o, const LoaderDescriptor& d)
 {
+    // A port still open from an earlier connect would be forgotten, not
+    // closed, when the Cortex driver's is taken over, and would keep the
+    // Cortex driver from opening the line.
+    if (port_is_open())
+        close_port();
     CortexUartDriver cortex;
     if (!cortex.load())
         return set_result(kErrInvalidValue, " Failed to load driver for Cortex UART");

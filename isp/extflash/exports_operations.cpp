@@ -32,41 +32,41 @@ QZ_API const IspResult* qz_erase(int mode, unsigned block_mask, int guard, Progr
     return qz::ext::erase_flash(mode, block_mask, cb, user, hex_file);
 }
 
-QZ_API const IspResult* qz_program(const char* hex_file, int checksum_adjust, int use_fill_byte, int fill_byte,
-                                   int guard, const char* jit_module, const char* jit_arguments,
-                                   int jit_timeout_s, int final_flag, int ignored, ProgressCallback cb, int user)
+namespace {
+
+// What qz_program and qz_program2 share; the checksum adjustment, the guard
+// and the final flag have no meaning for an external flash.
+qz::ext::FlashProgramRequest request(const char* hex_file, int use_fill_byte, int fill_byte, ProgressCallback cb,
+                                     int user)
 {
-    (void)checksum_adjust;
-    (void)guard;
-    (void)final_flag;
-    (void)ignored;
     qz::ext::FlashProgramRequest r;
-    r.hexFile = hex_file;
+    r.sources.hex_file = hex_file;
+    r.sources.cb = cb;
+    r.sources.user = user;
     r.useFillByte = use_fill_byte != 0;
     r.fillByte = static_cast<unsigned char>(fill_byte);
-    r.jitModule = jit_module;
-    r.jitArguments = jit_arguments;
-    r.jitTimeoutS = jit_timeout_s;
-    r.cb = cb;
-    r.user = user;
+    return r;
+}
+
+} // namespace
+
+QZ_API const IspResult* qz_program(const char* hex_file, int, int use_fill_byte, int fill_byte, int,
+                                   const char* jit_module, const char* jit_arguments, int jit_timeout_s, int, int,
+                                   ProgressCallback cb, int user)
+{
+    qz::ext::FlashProgramRequest r = request(hex_file, use_fill_byte, fill_byte, cb, user);
+    r.sources.jit_module = jit_module;
+    r.sources.jit_arguments = jit_arguments;
+    r.sources.jit_timeout_s = jit_timeout_s;
     return qz::ext::program_flash(r);
 }
 
-QZ_API const IspResult* qz_program2(const char* hex_file, int checksum_adjust, int use_fill_byte, int fill_byte,
-                                    int guard, int task_count, const ProductionTask* tasks, int final_flag,
-                                    int ignored, ProgressCallback cb, int user)
+QZ_API const IspResult* qz_program2(const char* hex_file, int, int use_fill_byte, int fill_byte, int,
+                                    int task_count, const ProductionTask* tasks, int, int, ProgressCallback cb,
+                                    int user)
 {
-    (void)checksum_adjust;
-    (void)guard;
-    (void)final_flag;
-    (void)ignored;
-    qz::ext::FlashProgramRequest r;
-    r.hexFile = hex_file;
-    r.useFillByte = use_fill_byte != 0;
-    r.fillByte = static_cast<unsigned char>(fill_byte);
-    r.taskCount = task_count;
-    r.tasks = tasks;
-    r.cb = cb;
-    r.user = user;
+    qz::ext::FlashProgramRequest r = request(hex_file, use_fill_byte, fill_byte, cb, user);
+    r.sources.task_count = task_count;
+    r.sources.tasks = tasks;
     return qz::ext::program_flash(r);
 }

@@ -30,6 +30,13 @@ const IspResult* ok_zeroed(std::size_t count)
 
 } // namespace
 
+// The loader is started by qz_connect, not by a start script.
+QZ_API const IspResult* qz_start_bootloader(const char*, int, const char*, int, int) { return not_supported(); }
+QZ_API const IspResult* qz_start_bootrom(const char* port, int baud, const char* script, int byte_by_byte,
+                                         int send_break)
+{
+    return qz_start_bootloader(port, baud, script, byte_by_byte, send_break);
+}
 QZ_API const IspResult* qz_cancelautobaud(void) { return not_supported(); }
 QZ_API const IspResult* qz_read_signature(void) { return not_supported(); }
 QZ_API const IspResult* qz_erase_pages(const int*, int, ProgressCallback, int) { return not_supported(); }

@@ -5,7 +5,6 @@
 
 #include "isp/core/errorcodes.h"
 #include "isp/core/ops_common.h"
-#include "isp/core/programsource.h"
 #include "isp/core/result.h"
 #include "isp/extflash/commands.h"
 #include "isp/extflash/descriptor.h"
@@ -46,17 +45,8 @@ IspResult* program_flash(const FlashProgramRequest& req)
         return set_result_f(kErrAllocate, "size : %lu bytes", static_cast<unsigned long>(length));
     std::memset(image.bytes, req.useFillByte ? req.fillByte : d.erasedByte, length);
 
-    ProgramSources sources;
-    sources.hex_file = req.hexFile;
-    sources.jit_module = req.jitModule;
-    sources.jit_arguments = req.jitArguments;
-    sources.jit_timeout_s = req.jitTimeoutS;
-    sources.tasks = req.tasks;
-    sources.task_count = req.taskCount;
-    sources.cb = req.cb;
-    sources.user = req.user;
     FlashImageSink sink(image.bytes, d.flashStart, d.flashEnd);
-    if (IspResult* failed = load_program_sources(sources, sink))
+    if (IspResult* failed = load_program_sources(req.sources, sink))
         return failed;
     if (all_equal(image.bytes, length, d.erasedByte))
         return set_success();
@@ -68,7 +58,8 @@ IspResult* program_flash(const FlashProgramRequest& req)
             const std::uint32_t address = d.flashStart + static_cast<std::uint32_t>(offset);
             if (loader_program_block(address, p, chunk, chunk) != 1)
                 return set_result(kErrOperationFailed, "(programming - failed to send data to the device)");
-            if (!report_progress(req.cb, QZ_EVENT_BLOCK_PROGRAMMED, static_cast<int>(address), 0, req.user))
+            if (!report_progress(req.sources.cb, QZ_EVENT_BLOCK_PROGRAMMED, static_cast<int>(address), 0,
+                                 req.sources.user))
                 return isp_result();
         }
         if (offset == 0)

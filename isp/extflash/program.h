@@ -3,21 +3,15 @@
 // chunk from the top down, blank chunks skipped.
 #pragma once
 
+#include "isp/core/programsource.h"
 #include "qz_interface.h"
 
 namespace qz::ext {
 
 struct FlashProgramRequest {
-    const char* hexFile = nullptr;
+    ProgramSources sources;
     bool useFillByte = false;
     unsigned char fillByte = 0xFF;
-    const char* jitModule = nullptr;
-    const char* jitArguments = nullptr;
-    int jitTimeoutS = 0;
-    int taskCount = 0;
-    const ProductionTask* tasks = nullptr;
-    ProgressCallback cb = nullptr;
-    int user = 0;
 };
 
 IspResult* program_flash(const FlashProgramRequest& request);

@@ -49,15 +49,19 @@ void take_line_feed()
 int loader_read_reply_line(char* buffer)
 {
     std::string seen;
+    std::size_t taken = 0; // every byte read, the dropped line feeds too
     std::size_t kept = 0;
     buffer[0] = '\0';
-    while (seen.size() < kMaxReplyBytes) {
+    // The time-out bounds the line, not each of its bytes.
+    const ReadDeadline deadline;
+    while (taken < kMaxReplyBytes) {
         unsigned char c = 0;
-        if (!port_read(&c, 1, 1)) {
+        if (!port_read_within(&c, 1, 1, deadline)) {
             if (!seen.empty())
                 log_bytes(kLogRx, seen.data(), seen.size());
             return 0;
         }
+        ++taken;
         if (c == '\n' && seen.empty())
             continue;
         seen.push_back(static_cast<char>(c));

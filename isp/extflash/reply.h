@@ -22,12 +22,13 @@ enum ReplyCode : int {
     kReplyError = 5,     // "ERROR"
 };
 
-// Reads one line under the read time-out in force into `buffer`
-// (kReplyBufferSize bytes; the text before the CR, NUL-terminated, cut to
-// fit). A LF right after the CR completes the line; any other byte is
-// pushed back for the next line. A LF that opens a line is the late end of
-// the one before and is dropped. 1 on a line; 0 when a read fails before
-// the CR or no CR came within kMaxReplyBytes.
+// Reads one line into `buffer` (kReplyBufferSize bytes; the text before
+// the CR, NUL-terminated, cut to fit); the whole line, up to its CR, comes
+// within the read time-out in force when the read begins. A LF right after
+// the CR completes the line; any other byte is pushed back for the next
+// line. A LF that opens a line is the late end of the one before and is
+// dropped. 1 on a line; 0 when a read fails before the CR or no CR came
+// within kMaxReplyBytes bytes, dropped ones included.
 int loader_read_reply_line(char* buffer);
 
 // The code of a whole line, exactly as written; any other line is 0.

@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+
 namespace {
 
 using exttest::Persona;
@@ -22,7 +24,7 @@ TEST_F(ConnectTest, DownloadsTheLoaderThroughTheBootRomAndFindsItRunning)
     const IspResult* r = connect();
     ASSERT_EQ(r->status, 1) << r->text;
     EXPECT_EQ(sim->downloads(), 1);
-    const std::vector<std::uint8_t> image = sim::loader::loaderImage(spec);
+    const std::vector<std::uint8_t> image = sim::loader::loaderImage(desc);
     const std::vector<std::uint8_t> ram = sim->ram();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), ram.begin()));
     EXPECT_EQ(sim->lastBlockCount(), (image.size() + 511) / 512);
@@ -37,8 +39,8 @@ TEST_F(ConnectTest, DownloadsTheLoaderThroughTheBootRomAndFindsItRunning)
 
 TEST_F(ConnectTest, ALoaderWhoseLastByteLiesAt1000IsSentAsTwoBlocks)
 {
-    loaderPath = writeText("loader.hex", sim::loader::loaderHex(spec, 1001 - 316));
-    sim = std::make_unique<sim::LoaderSim>(exttest::configFor(spec));
+    loaderPath = writeText("loader.hex", sim::loader::loaderHex(desc, 1001 - 316));
+    sim = std::make_unique<sim::LoaderSim>(exttest::configFor(desc));
     ASSERT_TRUE(sim->start(Persona::BootRom));
     ASSERT_EQ(connect()->status, 1);
     EXPECT_EQ(sim->lastBlockCount(), 2u);
@@ -49,17 +51,44 @@ TEST_F(ConnectTest, ARamStartOffTheBlockGridDoesNotCutTheLoader)
 {
     // 1200 bytes from 0x10000100: three blocks from the RAM start, though
     // rounding the end to the 512-byte grid would leave two.
-    spec.ramStart = 0x10000100;
-    spec.ramEnd = 0x100080FF;
-    loaderPath = writeText("loader.hex", sim::loader::loaderHex(spec, 1200 - 316));
-    sim = std::make_unique<sim::LoaderSim>(exttest::configFor(spec));
+    desc.ramStart = 0x10000100;
+    desc.ramEnd = 0x100080FF;
+    loaderPath = writeText("loader.hex", sim::loader::loaderHex(desc, 1200 - 316));
+    sim = std::make_unique<sim::LoaderSim>(exttest::configFor(desc));
     ASSERT_TRUE(sim->start(Persona::BootRom));
     ASSERT_EQ(connect()->status, 1);
     EXPECT_EQ(sim->lastBlockCount(), 3u);
-    const std::vector<std::uint8_t> image = sim::loader::loaderImage(spec, 1200 - 316);
+    const std::vector<std::uint8_t> image = sim::loader::loaderImage(desc, 1200 - 316);
     ASSERT_EQ(image.size(), 1200u);
     const std::vector<std::uint8_t> ram = sim->ram();
     EXPECT_TRUE(std::equal(image.begin(), image.end(), ram.begin()));
+}
+
+TEST_F(ConnectTest, ALoaderLargerThanTheLineBuffersIsDownloadedAt9600WithTheDefaultWriteTimeout)
+{
+    // 28 KiB: more than the pty and the part take in at once, so block
+    // writes wait for the wire (533 ms a block at 9600), and the loader
+    // announces itself only once the last block has crossed it. The write
+    // time-out is the default; the read time-out is wider than the default
+    // 50 ms so a query answered late on a loaded machine cannot fail the
+    // test, yet far below the seconds the bytes in flight need at 9600.
+    qz_set_autobaud_configuration(1000, qz::kDefaultAutobaudWriteTimeoutMs, qz::kDefaultAutobaudAttempts);
+    const std::size_t imageSize = 28 * 1024;
+    loaderPath = writeText("loader.hex", sim::loader::loaderHex(desc, imageSize - 316));
+    sim = std::make_unique<sim::LoaderSim>(exttest::configFor(desc), sim::LoaderSimOptions{true});
+    ASSERT_TRUE(sim->start(Persona::BootRom));
+    const ConnectOptions o = options(0, 9600);
+    const auto began = std::chrono::steady_clock::now();
+    const IspResult* r = qz_connect(&o, QZ_CONNECT_OPTIONS_SIZE);
+    const auto took = std::chrono::steady_clock::now() - began;
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(sim->lastBlockCount(), imageSize / 512);
+    const std::vector<std::uint8_t> image = sim::loader::loaderImage(desc, imageSize - 316);
+    const std::vector<std::uint8_t> ram = sim->ram();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), ram.begin()));
+    // The part took every byte at the wire's pace.
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(),
+              static_cast<long long>((16 + imageSize) * 10 * 1000 / 9600));
 }
 
 TEST_F(ConnectTest, ALoaderThatRunsAlreadyIsNotDownloadedAgain)
@@ -74,8 +103,8 @@ TEST_F(ConnectTest, AVersionOneDescriptorConnectsByItsOwnDownload)
 {
     // Version 1 has no start method field: its own download, whatever its
     // ISP baud; no Cortex driver is needed.
-    spec.version = 1;
-    spec.reserved44 = 115200;
+    desc.version = 1;
+    desc.reserved44 = 115200;
     qz::ext::set_cortex_library_file("libNoSuchCortexDriver.so");
     prepare(Persona::BootRom);
     const IspResult* r = connect();
@@ -97,10 +126,10 @@ TEST_F(ConnectTest, APartThatStaysSilentFailsTheAutobaudAndClosesThePort)
 TEST_F(ConnectTest, ALoaderFileWithoutDataForRamFailsTheDownload)
 {
     // The descriptor lies outside the RAM it names.
-    spec.ramStart = 0x20000000;
-    spec.ramEnd = 0x20007FFF;
-    loaderPath = writeText("loader.hex", sim::loader::hexText(0x10000000, sim::loader::loaderImage(spec)));
-    sim = std::make_unique<sim::LoaderSim>(exttest::configFor(spec));
+    desc.ramStart = 0x20000000;
+    desc.ramEnd = 0x20007FFF;
+    loaderPath = writeText("loader.hex", sim::loader::hexText(0x10000000, sim::loader::loaderImage(desc)));
+    sim = std::make_unique<sim::LoaderSim>(exttest::configFor(desc));
     ASSERT_TRUE(sim->start(Persona::BootRom));
     EXPECT_EQ(connect()->status, -18);
     EXPECT_EQ(sim->downloads(), 0);
@@ -130,6 +159,17 @@ TEST_F(ConnectTest, RefusalsBeforeAnyPortIsOpened)
     EXPECT_EQ(sim->queries(), 0);
 }
 
+TEST_F(ConnectTest, ARamRangeTooLargeToDownloadIsABadDescriptor)
+{
+    desc.ramEnd = desc.ramStart + 0x2000000 - 1; // 32 MiB
+    prepare(Persona::BootRom);
+    const IspResult* r = connect();
+    EXPECT_EQ(r->status, -5);
+    EXPECT_STREQ(r->text, kBadDescriptorText);
+    EXPECT_FALSE(qz::port_is_open());
+    EXPECT_EQ(sim->queries(), 0);
+}
+
 TEST_F(ConnectTest, ALoaderPathThatIsNoRegularFileIsRefusedAtOnce)
 {
     prepare(Persona::Loader);
@@ -145,7 +185,7 @@ TEST_F(ConnectTest, ALoaderPathThatIsNoRegularFileIsRefusedAtOnce)
 
 TEST_F(ConnectTest, AnUnknownStartMethodIsRefusedWithoutAPort)
 {
-    spec.startMethod = 7;
+    desc.startMethod = 7;
     prepare(Persona::Loader);
     const IspResult* r = connect();
     EXPECT_EQ(r->status, -5);

@@ -4,7 +4,6 @@
 #include "tests/isp/extflash/extflashfixture.h"
 #include "tests/isp/extflash/fake_cortex.h"
 
-#include <dirent.h>
 #include <dlfcn.h>
 
 namespace {
@@ -16,8 +15,8 @@ protected:
     void SetUp() override
     {
         ExtFlashTest::SetUp();
-        spec.startMethod = 1;
-        spec.ispBaud = 57600;
+        desc.startMethod = 1;
+        desc.ispBaud = 57600;
         use("libFakeCortex.so");
     }
     void TearDown() override
@@ -69,7 +68,7 @@ TEST_F(CortexStartTest, WritesAndStartsTheLoaderThenTakesThePortOver)
     EXPECT_STREQ(fake_->program2Path, loaderPath.c_str());
     EXPECT_EQ(fake_->resets, 1);
     EXPECT_EQ(fake_->resetSkip, 1);
-    EXPECT_EQ(fake_->resetAddress, spec.ramStart);
+    EXPECT_EQ(fake_->resetAddress, desc.ramStart);
     EXPECT_EQ(fake_->resetFlags, 3u);
     // Its port is ours now, and it was told to forget it, not to close it.
     EXPECT_EQ(fake_->disconnects, 0);
@@ -98,7 +97,7 @@ TEST_F(CortexStartTest, TheAdoptedPortIsTheOneTheCortexDriverOpened)
     EXPECT_EQ(qz::get_port_handle(), fake_->openedFd);
     // The loader answers through the adopted port, one reply per request
     // (programming is not retried).
-    const std::string data = writeText("data.hex", sim::loader::hexText(spec.flashStart, {1, 2, 3}));
+    const std::string data = writeText("data.hex", sim::loader::hexText(desc.flashStart, {1, 2, 3}));
     EXPECT_EQ(qz_program(data.c_str(), 0, 0, 0, 0, nullptr, nullptr, 0, 0, 0, nullptr, 0)->status, 1);
     EXPECT_EQ(sim->flash()[2], 3);
     EXPECT_EQ(qz::get_port_handle(), fake_->openedFd);
@@ -122,48 +121,44 @@ TEST_F(CortexStartTest, AFailedCortexConnectStillFindsALoaderThatRuns)
     EXPECT_EQ(exttest::sleeps(rec.take()), std::vector<std::string>{"sleep 1200"});
 }
 
-TEST_F(CortexStartTest, AFailedCortexConnectWithAdoptionGivesACleanFailure)
+// A start that fails on the way: the Cortex driver is disconnected where it
+// holds a connection, and no port is left open.
+struct StartFailure {
+    const char* name;
+    void (*arrange)(FakeCortexState&, sim::LoaderSim&);
+    const char* text;
+    int disconnects;
+    int resets;
+};
+
+class CortexStartFailureTest : public CortexStartTest, public ::testing::WithParamInterface<StartFailure> {};
+
+TEST_P(CortexStartFailureTest, FailsWithItsTextAndLeavesNoPortOpen)
 {
+    const StartFailure& f = GetParam();
     prepare(Persona::Loader);
-    fake_->connectOk = 0;
+    f.arrange(*fake_, *sim);
     const IspResult* r = connect(2);
-    EXPECT_EQ(r->status, -18);
-    EXPECT_STREQ(r->text, "Operation Failed.  Bootloader in RAM is not executing (2)");
-    EXPECT_FALSE(qz::port_is_open());
+    EXPECT_EQ(r->status, -18) << f.name;
+    EXPECT_EQ(std::string(r->text), std::string("Operation Failed.  ") + f.text) << f.name;
+    EXPECT_EQ(fake_->disconnects, f.disconnects) << f.name;
+    EXPECT_EQ(fake_->resets, f.resets) << f.name;
+    EXPECT_FALSE(qz::port_is_open()) << f.name;
 }
 
-TEST_F(CortexStartTest, ALoaderThatDoesNotAnswerAfterItsStartFails)
-{
-    prepare(Persona::Loader);
-    sim->setFaults({0, 0, 0, true});
-    const IspResult* r = connect(2);
-    EXPECT_EQ(r->status, -18);
-    EXPECT_STREQ(r->text, "Operation Failed.  Bootloader in RAM is not executing (2)");
-    EXPECT_FALSE(qz::port_is_open());
-}
-
-TEST_F(CortexStartTest, AFailedRamWriteDisconnectsTheCortexDriver)
-{
-    prepare(Persona::Loader);
-    fake_->program2Ok = 0;
-    const IspResult* r = connect(2);
-    EXPECT_EQ(r->status, -18);
-    EXPECT_STREQ(r->text, "Operation Failed.  Programming bootloader into RAM");
-    EXPECT_EQ(fake_->disconnects, 1);
-    EXPECT_EQ(fake_->resets, 0);
-    EXPECT_FALSE(qz::port_is_open());
-}
-
-TEST_F(CortexStartTest, AFailedStartDisconnectsTheCortexDriver)
-{
-    prepare(Persona::Loader);
-    fake_->resetOk = 0;
-    const IspResult* r = connect(2);
-    EXPECT_EQ(r->status, -18);
-    EXPECT_STREQ(r->text, "Operation Failed.  Starting bootloader in RAM (1)");
-    EXPECT_EQ(fake_->disconnects, 1);
-    EXPECT_FALSE(qz::port_is_open());
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CortexStartFailureTest,
+    ::testing::Values(
+        // Adopting the released handle of a failed connect gives a clean failure.
+        StartFailure{"Cortex connect fails", [](FakeCortexState& c, sim::LoaderSim&) { c.connectOk = 0; },
+                     "Bootloader in RAM is not executing (2)", 0, 0},
+        StartFailure{"loader silent after its start",
+                     [](FakeCortexState&, sim::LoaderSim& s) { s.setFaults({0, 0, 0, true}); },
+                     "Bootloader in RAM is not executing (2)", 0, 1},
+        StartFailure{"RAM write fails", [](FakeCortexState& c, sim::LoaderSim&) { c.program2Ok = 0; },
+                     "Programming bootloader into RAM", 1, 0},
+        StartFailure{"start fails", [](FakeCortexState& c, sim::LoaderSim&) { c.resetOk = 0; },
+                     "Starting bootloader in RAM (1)", 1, 1}));
 
 TEST_F(CortexStartTest, ADriverNotBesideThisLibraryIsLoadedByItsName)
 {
@@ -195,19 +190,15 @@ TEST_F(CortexStartTest, AMissingLibraryOrExportFailsToLoadTheDriver)
     }
 }
 
-} // namespace
-
-namespace {
-
-int openDescriptors()
+TEST_F(CortexStartTest, AConnectWithoutDisconnectBeforeItClosesTheEarlierPort)
 {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d) != nullptr)
-            ++n;
-        closedir(d);
-    }
-    return n;
+    prepare(Persona::Loader);
+    ASSERT_EQ(connect(2)->status, 1);
+    const int descriptors = exttest::openDescriptors();
+    const IspResult* r = connect(2);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(qz::get_port_handle(), fake_->openedFd);
+    EXPECT_EQ(exttest::openDescriptors(), descriptors);
 }
 
 TEST_F(CortexStartTest, RepeatedConnectsLeaveNoDescriptorOpen)
@@ -215,7 +206,7 @@ TEST_F(CortexStartTest, RepeatedConnectsLeaveNoDescriptorOpen)
     prepare(Persona::Loader);
     ASSERT_EQ(connect(2)->status, 1);
     ASSERT_EQ(qz_disconnect()->status, 1);
-    const int before = openDescriptors();
+    const int before = exttest::openDescriptors();
     for (int i = 0; i < 20; ++i) {
         ASSERT_EQ(connect(i % 2 == 0 ? 2 : 0)->status, 1) << i;
         ASSERT_EQ(qz_disconnect()->status, 1) << i;
@@ -223,7 +214,7 @@ TEST_F(CortexStartTest, RepeatedConnectsLeaveNoDescriptorOpen)
     fake_->connectOk = 0; // the Cortex side fails: handle -1 adopted
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(connect(2)->status, -18) << i;
-    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(exttest::openDescriptors(), before);
 }
 
 } // namespace

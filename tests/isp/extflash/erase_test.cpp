@@ -37,7 +37,7 @@ protected:
         std::vector<std::uint32_t> out;
         for (const LoaderCommand& c : sim->commands())
             if (c.op == 2 && c.accepted)
-                out.push_back((c.address - spec.flashStart) / spec.eraseBlockSize);
+                out.push_back((c.address - desc.flashStart) / desc.eraseBlockSize);
         return out;
     }
 };
@@ -55,15 +55,15 @@ TEST_F(EraseTest, WholeFlashReportsOnceAndErasesAll)
 
 TEST_F(EraseTest, HexModeMarksEveryBlockARecordCovers)
 {
-    spec.eraseBlockSize = 0x100;
+    desc.eraseBlockSize = 0x100;
     connectLoader();
     // Two bytes across the end of block 0; one record over blocks 3..5; one
     // byte in block 40, beyond the mask's 32.
     std::vector<std::uint8_t> wide(0x210, 0x11);
-    const std::string hex = sim::loader::hexText(spec.flashStart + 0xFF, {1, 2}) +
-                            sim::loader::hexText(spec.flashStart + 0x3F8, {9}, 16) +
-                            sim::loader::hexText(spec.flashStart + 0x380, wide, 255) +
-                            sim::loader::hexText(spec.flashStart + 40 * 0x100 + 7, {5});
+    const std::string hex = sim::loader::hexText(desc.flashStart + 0xFF, {1, 2}) +
+                            sim::loader::hexText(desc.flashStart + 0x3F8, {9}, 16) +
+                            sim::loader::hexText(desc.flashStart + 0x380, wide, 255) +
+                            sim::loader::hexText(desc.flashStart + 40 * 0x100 + 7, {5});
     const std::string file = writeText("data.hex", hex);
     const IspResult* r = qz_erase(-2, 0, 0, cb, user(), file.c_str());
     ASSERT_EQ(r->status, 1) << r->text;
@@ -101,7 +101,7 @@ TEST_F(EraseTest, AFileWithDataOutsideTheFlashErasesNothing)
 {
     connectLoader();
     const std::string outside = writeText(
-        "outside.hex", sim::loader::hexText(spec.flashStart, {1}) + sim::loader::hexText(spec.flashEnd, {1, 2}));
+        "outside.hex", sim::loader::hexText(desc.flashStart, {1}) + sim::loader::hexText(desc.flashEnd, {1, 2}));
     const IspResult* r = qz_erase(-2, 0, 0, nullptr, 0, outside.c_str());
     EXPECT_EQ(r->status, -15);
     EXPECT_STREQ(r->text, "Unable to open Hex file. Reselect the Hex file. (address 0x80010000 outside the part)");

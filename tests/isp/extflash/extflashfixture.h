@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -25,10 +27,10 @@
 
 namespace exttest {
 
-using sim::loader::DescriptorSpec;
+using sim::loader::DescriptorFields;
 using sim::loader::Persona;
 
-inline sim::loader::LoaderConfig configFor(const DescriptorSpec& d)
+inline sim::loader::LoaderConfig configFor(const DescriptorFields& d)
 {
     sim::loader::LoaderConfig c;
     c.ramStart = d.ramStart;
@@ -47,6 +49,18 @@ inline std::vector<std::string> sleeps(const porttest::Events& events)
     std::copy_if(events.begin(), events.end(), std::back_inserter(out),
                  [](const std::string& e) { return e.rfind("sleep ", 0) == 0; });
     return out;
+}
+
+// The process's open descriptors (a leak shows as a growing count).
+inline int openDescriptors()
+{
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d) != nullptr)
+            ++n;
+        closedir(d);
+    }
+    return n;
 }
 
 class ExtFlashTest : public ::testing::Test {
@@ -84,11 +98,11 @@ protected:
         return p;
     }
 
-    // The loader file for `spec`, and a part that runs in `persona`.
+    // The loader file for `desc`, and a part that runs in `persona`.
     std::string prepare(Persona persona = Persona::Loader, bool pace = false)
     {
-        loaderPath = writeText("loader.hex", sim::loader::loaderHex(spec));
-        sim = std::make_unique<sim::LoaderSim>(configFor(spec), sim::LoaderSimOptions{pace});
+        loaderPath = writeText("loader.hex", sim::loader::loaderHex(desc));
+        sim = std::make_unique<sim::LoaderSim>(configFor(desc), sim::LoaderSimOptions{pace});
         EXPECT_TRUE(sim->start(persona));
         return loaderPath;
     }
@@ -123,11 +137,11 @@ protected:
         ASSERT_EQ(r->status, 1) << r->text;
     }
 
-    std::uint32_t flashSize() const { return spec.flashEnd - spec.flashStart + 1; }
+    std::uint32_t flashSize() const { return desc.flashEnd - desc.flashStart + 1; }
 
     PrivateTmpdir tmp;
     porttest::Recorder rec;
-    DescriptorSpec spec;
+    DescriptorFields desc;
     std::string loaderPath;
     std::unique_ptr<sim::LoaderSim> sim;
 };

@@ -52,8 +52,8 @@ protected:
 
 TEST_F(ProgramTest, AFullFlashIsWrittenFromTheTopChunkDown)
 {
-    spec.flashStart = 0;
-    spec.flashEnd = 0xFFFF;
+    desc.flashStart = 0;
+    desc.flashEnd = 0xFFFF;
     connectLoader();
     const std::vector<std::uint8_t> data = pattern(0x10000, 1);
     const IspResult* r = program(writeText("data.hex", sim::loader::hexText(0, data)));
@@ -75,14 +75,14 @@ TEST_F(ProgramTest, BlankChunksAreSkippedAndABlankImageSendsNothing)
     std::vector<std::uint8_t> data(0x300, 0xFF);
     data[0x000] = 1; // chunk 0
     data[0x2FF] = 2; // chunk 2; chunk 1 stays blank
-    ASSERT_EQ(program(writeText("data.hex", sim::loader::hexText(spec.flashStart, data)))->status, 1);
+    ASSERT_EQ(program(writeText("data.hex", sim::loader::hexText(desc.flashStart, data)))->status, 1);
     const std::vector<LoaderCommand> p = programs();
     ASSERT_EQ(p.size(), 2u);
-    EXPECT_EQ(p[0].address, spec.flashStart + 0x200);
-    EXPECT_EQ(p[1].address, spec.flashStart);
+    EXPECT_EQ(p[0].address, desc.flashStart + 0x200);
+    EXPECT_EQ(p[1].address, desc.flashStart);
 
     sim->clearRecords();
-    const std::string blank = writeText("blank.hex", sim::loader::hexText(spec.flashStart, std::vector<std::uint8_t>(64, 0xFF)));
+    const std::string blank = writeText("blank.hex", sim::loader::hexText(desc.flashStart, std::vector<std::uint8_t>(64, 0xFF)));
     ASSERT_EQ(program(blank)->status, 1);
     EXPECT_TRUE(sim->commands().empty());
 }
@@ -91,7 +91,7 @@ TEST_F(ProgramTest, AFillByteOtherThanTheErasedOneProgramsEveryChunk)
 {
     connectLoader();
     ASSERT_EQ(program("", 1, 0x5A)->status, 1); // no file: the fill alone
-    EXPECT_EQ(programs().size(), flashSize() / spec.chunkSize);
+    EXPECT_EQ(programs().size(), flashSize() / desc.chunkSize);
     const std::vector<std::uint8_t> f = sim->flash();
     EXPECT_TRUE(std::all_of(f.begin(), f.end(), [](std::uint8_t b) { return b == 0x5A; }));
 }
@@ -99,8 +99,8 @@ TEST_F(ProgramTest, AFillByteOtherThanTheErasedOneProgramsEveryChunk)
 TEST_F(ProgramTest, AMissedEraseShowsInTheFlash)
 {
     connectLoader();
-    const std::string a = writeText("a.hex", sim::loader::hexText(spec.flashStart, {0x0F}));
-    const std::string b = writeText("b.hex", sim::loader::hexText(spec.flashStart, {0xF0}));
+    const std::string a = writeText("a.hex", sim::loader::hexText(desc.flashStart, {0x0F}));
+    const std::string b = writeText("b.hex", sim::loader::hexText(desc.flashStart, {0xF0}));
     ASSERT_EQ(program(a)->status, 1);
     ASSERT_EQ(program(b)->status, 1); // the loader does not check what it wrote
     EXPECT_EQ(sim->flash()[0], 0x00);
@@ -113,7 +113,7 @@ TEST_F(ProgramTest, ARefusedChunkEndsTheRun)
 {
     connectLoader();
     sim->setFaults({1, 0, 0, false});
-    const IspResult* r = program(writeText("data.hex", sim::loader::hexText(spec.flashStart, pattern(0x400))));
+    const IspResult* r = program(writeText("data.hex", sim::loader::hexText(desc.flashStart, pattern(0x400))));
     EXPECT_EQ(r->status, -18);
     EXPECT_STREQ(r->text, "Operation Failed. (programming - failed to send data to the device)");
     EXPECT_TRUE(g_programmed.empty());
@@ -125,7 +125,7 @@ TEST_F(ProgramTest, APushedBackByteAfterAMissingLineFeedIsNotLost)
     connectLoader();
     sim->setFaults({0, 3, 0, false}); // "PROGOK\rOK\r" twice-ish, then normal
     const std::vector<std::uint8_t> data = pattern(0x400, 3);
-    ASSERT_EQ(program(writeText("data.hex", sim::loader::hexText(spec.flashStart, data)))->status, 1);
+    ASSERT_EQ(program(writeText("data.hex", sim::loader::hexText(desc.flashStart, data)))->status, 1);
     const std::vector<std::uint8_t> f = sim->flash();
     EXPECT_TRUE(std::equal(data.begin(), data.end(), f.begin()));
 }
@@ -134,7 +134,7 @@ TEST_F(ProgramTest, TheCallbackCancelsAfterAChunk)
 {
     connectLoader();
     g_cancelAfter = 2;
-    EXPECT_EQ(program(writeText("data.hex", sim::loader::hexText(spec.flashStart, pattern(0x400))))->status, -20);
+    EXPECT_EQ(program(writeText("data.hex", sim::loader::hexText(desc.flashStart, pattern(0x400))))->status, -20);
     EXPECT_EQ(programs().size(), 2u);
 }
 
@@ -156,13 +156,13 @@ TEST_F(ProgramTest, ProductionTasksPlaceTheirBytesInTheFlash)
     connectLoader();
     ProductionTask tasks[2]{};
     tasks[0].type = QZ_TASK_DIRECT_DATA;
-    tasks[0].address = spec.flashStart + 0x10;
+    tasks[0].address = desc.flashStart + 0x10;
     tasks[0].count = 3;
     tasks[0].data[0] = 0xA1;
     tasks[0].data[1] = 0xA2;
     tasks[0].data[2] = 0xA3;
     tasks[1].type = QZ_TASK_HEX_FILE;
-    const std::string hex = writeText("task.hex", sim::loader::hexText(spec.flashEnd - 7, {0xC1, 0xC2}));
+    const std::string hex = writeText("task.hex", sim::loader::hexText(desc.flashEnd - 7, {0xC1, 0xC2}));
     std::snprintf(tasks[1].path, sizeof tasks[1].path, "%s", hex.c_str());
     ASSERT_EQ(qz_program2(nullptr, 0, 0, 0, 0, 2, tasks, 0, 0, nullptr, 0)->status, 1);
     const std::vector<std::uint8_t> f = sim->flash();
@@ -174,10 +174,10 @@ TEST_F(ProgramTest, ProductionTasksPlaceTheirBytesInTheFlash)
 
 TEST_F(ProgramTest, DataBeyondTheFlashFailsTheRunBeforeAnythingIsSent)
 {
-    spec.flashEnd = 0x80007FFF; // so one record can cross the flash end
+    desc.flashEnd = 0x80007FFF; // so one record can cross the flash end
     connectLoader();
-    const std::string hex = writeText("data.hex", sim::loader::hexText(spec.flashStart, {1, 2}) +
-                                                      sim::loader::hexText(spec.flashEnd - 1, {0xB1, 0xB2, 0xB3}));
+    const std::string hex = writeText("data.hex", sim::loader::hexText(desc.flashStart, {1, 2}) +
+                                                      sim::loader::hexText(desc.flashEnd - 1, {0xB1, 0xB2, 0xB3}));
     const IspResult* r = program(hex);
     EXPECT_EQ(r->status, -15);
     EXPECT_STREQ(r->text, "Unable to open Hex file. Reselect the Hex file. (address 0x80008000 outside the part)");

@@ -3,6 +3,9 @@
 #include "isp/extflash/reply.h"
 #include "tests/isp/extflash/extflashfixture.h"
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 class ReplyTest : public exttest::ExtFlashTest {
@@ -62,6 +65,43 @@ TEST_F(ReplyTest, ALineWithoutCrWithin256BytesFails)
     int ok = 1;
     line(&ok);
     EXPECT_EQ(ok, 0);
+}
+
+TEST_F(ReplyTest, DroppedLineFeedsCountTowardsTheBound)
+{
+    // A line feed that opens a line is dropped, yet a line of nothing else
+    // must not keep the reader going.
+    ASSERT_TRUE(pty.writeAll(std::string(300, '\n') + "OK\r\n"));
+    int ok = 1;
+    line(&ok);
+    EXPECT_EQ(ok, 0);
+}
+
+TEST_F(ReplyTest, ALineThatTricklesInIsBoundedByOneReadTimeout)
+{
+    // A byte every 20 ms, each within the 200 ms time-out: the line as a
+    // whole is over long before 256 bytes have come.
+    qz::set_comm_timeouts(200, 200);
+    std::atomic<bool> stop{false};
+    std::atomic<int> written{0};
+    std::thread feeder([&] {
+        while (!stop.load() && written.load() < 400) {
+            if (!pty.writeAll("X", 1))
+                break;
+            ++written;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    int ok = 1;
+    line(&ok);
+    stop = true;
+    feeder.join();
+    EXPECT_EQ(ok, 0);
+    qz::set_comm_timeouts(100, 100);
+    char rest[512];
+    unsigned left = 0;
+    qz::port_receive(rest, sizeof rest, &left);
+    EXPECT_LT(written.load() - static_cast<int>(left), static_cast<int>(qz::ext::kMaxReplyBytes));
 }
 
 TEST_F(ReplyTest, ALongLineIsCutToTheBuffer)

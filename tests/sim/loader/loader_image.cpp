@@ -35,7 +35,7 @@ void record(std::string& out, std::uint8_t type, std::uint16_t address, const st
 
 } // namespace
 
-std::vector<std::uint8_t> descriptorBytes(const DescriptorSpec& s)
+std::vector<std::uint8_t> descriptorBytes(const DescriptorFields& s)
 {
     const bool v1 = s.version == 1;
     const std::size_t fieldsEnd = v1 ? 304 : 312;
@@ -89,30 +89,30 @@ std::string hexText(std::uint32_t address, const std::vector<std::uint8_t>& byte
     return out;
 }
 
-std::vector<std::uint8_t> loaderImage(const DescriptorSpec& spec, std::size_t codeSize, std::size_t tailSize)
+std::vector<std::uint8_t> loaderImage(const DescriptorFields& desc, std::size_t codeSize, std::size_t tailSize)
 {
     std::vector<std::uint8_t> image(codeSize);
     for (std::size_t i = 0; i < codeSize; ++i)
         image[i] = static_cast<std::uint8_t>(i * 7 + 3);
     // A vector table: the stack at the RAM's top, the entry (Thumb) behind it.
     if (codeSize >= 8) {
-        const std::uint32_t sp = (spec.ramEnd + 1) & ~7u;
-        const std::uint32_t entry = (spec.ramStart + 0x41) | 1u;
+        const std::uint32_t sp = (desc.ramEnd + 1) & ~7u;
+        const std::uint32_t entry = (desc.ramStart + 0x41) | 1u;
         for (int i = 0; i < 4; ++i) {
             image[i] = static_cast<std::uint8_t>(sp >> (8 * i));
             image[4 + i] = static_cast<std::uint8_t>(entry >> (8 * i));
         }
     }
-    const std::vector<std::uint8_t> d = descriptorBytes(spec);
+    const std::vector<std::uint8_t> d = descriptorBytes(desc);
     image.insert(image.end(), d.begin(), d.end());
     for (std::size_t i = 0; i < tailSize; ++i)
         image.push_back(static_cast<std::uint8_t>(0xA0 + i));
     return image;
 }
 
-std::string loaderHex(const DescriptorSpec& spec, std::size_t codeSize, std::size_t tailSize)
+std::string loaderHex(const DescriptorFields& desc, std::size_t codeSize, std::size_t tailSize)
 {
-    return hexText(spec.ramStart, loaderImage(spec, codeSize, tailSize));
+    return hexText(desc.ramStart, loaderImage(desc, codeSize, tailSize));
 }
 
 bool writeFile(const std::string& path, const std::string& text)

@@ -12,7 +12,7 @@ namespace sim::loader {
 constexpr std::uint32_t kStartMarker = 0xAA557F3D;
 constexpr std::uint32_t kEndMarker = 0x3D7F55AA;
 
-struct DescriptorSpec {
+struct DescriptorFields {
     int version = 2;
     std::uint32_t reserved1 = 0x11111111;
     std::uint32_t reserved2 = 0x22222222;
@@ -34,7 +34,7 @@ struct DescriptorSpec {
 };
 
 // The descriptor as stored: start marker .. end marker (4 bytes each).
-std::vector<std::uint8_t> descriptorBytes(const DescriptorSpec& spec);
+std::vector<std::uint8_t> descriptorBytes(const DescriptorFields& desc);
 
 // Intel HEX text of `bytes` from `address` on: 04 records where needed,
 // `perRecord` data bytes per 00 record, an 01 record at the end.
@@ -42,9 +42,9 @@ std::string hexText(std::uint32_t address, const std::vector<std::uint8_t>& byte
 
 // A loader image at the descriptor's RAM start: `codeSize` bytes of code
 // (a pattern), then the descriptor, then `tailSize` more bytes.
-std::vector<std::uint8_t> loaderImage(const DescriptorSpec& spec, std::size_t codeSize = 0x200,
+std::vector<std::uint8_t> loaderImage(const DescriptorFields& desc, std::size_t codeSize = 0x200,
                                       std::size_t tailSize = 0);
-std::string loaderHex(const DescriptorSpec& spec, std::size_t codeSize = 0x200, std::size_t tailSize = 0);
+std::string loaderHex(const DescriptorFields& desc, std::size_t codeSize = 0x200, std::size_t tailSize = 0);
 
 // Writes a text file; false on failure.
 bool writeFile(const std::string& path, const std::string& text);

@@ -12,9 +12,10 @@ namespace sim {
 namespace {
 
 constexpr auto kIdleWake = std::chrono::milliseconds(200);
-// With pacing, reading stops once this much input waits its turn, so the
-// program's writes back up as they would on a wire.
-constexpr std::size_t kPacedBacklog = 4096;
+// With pacing, no more input than a part's receive FIFO holds waits its
+// turn, so the program's writes back up as they would on a wire.
+constexpr std::size_t kPacedBacklog = 64;
+constexpr std::size_t kReadPiece = 4096;
 // Output is written in pieces of at most this size, so a stop is seen soon.
 constexpr std::size_t kWritePiece = 4096;
 
@@ -101,16 +102,14 @@ std::chrono::nanoseconds LoaderSim::byteTime() const
     return std::chrono::nanoseconds(10'000'000'000LL / rate);
 }
 
-void LoaderSim::receive()
+void LoaderSim::receive(std::size_t room)
 {
-    char buf[4096];
+    char buf[kReadPiece];
     std::string got;
-    for (;;) {
-        ssize_t n = ::read(pty_->masterFd(), buf, sizeof buf);
+    while (got.size() < room) {
+        ssize_t n = ::read(pty_->masterFd(), buf, std::min(sizeof buf, room - got.size()));
         if (n > 0) {
             got.append(buf, static_cast<std::size_t>(n));
-            if (got.size() >= kPacedBacklog)
-                break;
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -181,14 +180,18 @@ void LoaderSim::run()
     while (!stop_.load()) {
         const Clock::time_point now = Clock::now();
         Clock::time_point next;
-        bool wantRead = false;
+        std::size_t room = 0;
         bool wantWrite = false;
         {
             std::lock_guard<std::mutex> lock(mu_);
             next = step(now);
-            wantRead = inq_.size() < kPacedBacklog;
+            if (!options_.paceWire)
+                room = kReadPiece;
+            else if (inq_.size() < kPacedBacklog)
+                room = kPacedBacklog - inq_.size();
             wantWrite = writeBlocked_;
         }
+        bool wantRead = room > 0;
         if (broken) {
             wantRead = wantWrite = false;
             next = std::min(next, now + std::chrono::milliseconds(20));
@@ -213,7 +216,7 @@ void LoaderSim::run()
             (void)n;
         }
         if (fds[1].revents & POLLIN)
-            receive();
+            receive(room);
         else if (fds[1].revents & (POLLHUP | POLLERR))
             broken = true;
     }

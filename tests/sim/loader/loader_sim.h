@@ -78,7 +78,7 @@ private:
     void init();
     void run();
     void wake();
-    void receive();
+    void receive(std::size_t room); // reads at most `room` bytes
     // Under the lock: feeds due input and writes due output; returns when
     // something next falls due.
     Clock::time_point step(Clock::time_point now);

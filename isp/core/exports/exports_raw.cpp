@@ -1,7 +1,7 @@
-// The raw byte pipe over the port, as in QuasmeriteARMCortex. The start
-// script is not for this library: the loader is started by qz_connect.
+// The raw byte pipe over the port, the same in every library.
 #include "isp/core/debuglog.h"
 #include "isp/core/errorcodes.h"
+#include "isp/core/rawconnect.h"
 #include "isp/core/result.h"
 #include "isp/core/serialport.h"
 #include "isp/core/session.h"
@@ -25,6 +25,8 @@ const IspResult* no_port()
 
 QZ_API const IspResult* qz_raw_connect(const char* port, int baud, int line_mode)
 {
+    if (!qz::raw_connect_allowed())
+        return no_port();
     qz::SessionRecord& s = qz::session();
     s.halfDuplex = 0;
     s.hardwareConfig = 0;
@@ -108,21 +110,4 @@ QZ_API const IspResult* qz_raw_cancelreceive(void)
     const IspResult* r = qz::set_success();
     qz::cancel_receive();
     return r;
-}
-
-QZ_API const IspResult* qz_start_bootloader(const char* port, int baud, const char* script, int byte_by_byte,
-                                            int send_break)
-{
-    (void)port;
-    (void)baud;
-    (void)script;
-    (void)byte_by_byte;
-    (void)send_break;
-    return qz::set_status_text(qz::kErrNotSupported, "Not supported");
-}
-
-QZ_API const IspResult* qz_start_bootrom(const char* port, int baud, const char* script, int byte_by_byte,
-                                         int send_break)
-{
-    return qz_start_bootloader(port, baud, script, byte_by_byte, send_break);
 }

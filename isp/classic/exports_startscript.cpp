@@ -1,0 +1,23 @@
+// The start script that brings a running user program into the boot loader;
+// here it also knows the control code that switches the closing '.' check off.
+#include "isp/core/startscript.h"
+
+#include "qz_interface.h"
+
+namespace {
+
+const qz::StartScriptOptions kScriptOptions = {true};
+
+} // namespace
+
+QZ_API const IspResult* qz_start_bootloader(const char* port, int baud, const char* script, int byte_by_byte,
+                                            int send_break)
+{
+    return qz::run_start_script(port, baud, script, byte_by_byte, send_break, kScriptOptions);
+}
+
+QZ_API const IspResult* qz_start_bootrom(const char* port, int baud, const char* script, int byte_by_byte,
+                                         int send_break)
+{
+    return qz::run_start_script(port, baud, script, byte_by_byte, send_break, kScriptOptions);
+}
