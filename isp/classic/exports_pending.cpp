@@ -32,11 +32,6 @@ QZ_API const IspResult* qz_program2(const char*, int, int, int, int, int, const 
 {
     return pending("(program)");
 }
-QZ_API const IspResult* qz_program_eeprom(const char*, int, int, int, int, const char*, const char*, int, int, int,
-                                          ProgressCallback, int)
-{
-    return pending("(program eeprom)");
-}
 QZ_API const IspResult* qz_set_password(const char*, int) { return pending("(set password)"); }
 QZ_API const IspResult* qz_verify_password(const char*, int) { return pending("(verify password)"); }
 QZ_API const IspResult* qz_reset_password(void) { return pending("(reset password)"); }

@@ -53,3 +53,21 @@ QZ_API const IspResult* qz_program_configuration(int value) { return qz::classic
 QZ_API const IspResult* qz_program_i2c_address(int address) { return qz::classic_program_i2c_address(address); }
 QZ_API const IspResult* qz_enable_softice(void) { return qz::classic_enable_softice(); }
 QZ_API const IspResult* qz_bootloader_version(void) { return qz::classic_bootloader_version(); }
+QZ_API const IspResult* qz_program_eeprom(const char* hex_file, int checksum_adjust, int use_fill_byte, int fill_byte,
+                                          int guard, const char* jit_module, const char* jit_arguments,
+                                          int jit_timeout_s, int final_flag, int, ProgressCallback cb, int user)
+{
+    qz::ClassicProgramRequest r;
+    r.hex_file = hex_file;
+    r.checksum_adjust = checksum_adjust;
+    r.use_fill_byte = use_fill_byte;
+    r.fill_byte = fill_byte;
+    r.guard = guard;
+    r.jit_module = jit_module;
+    r.jit_arguments = jit_arguments;
+    r.jit_timeout_s = jit_timeout_s;
+    r.final_flag = final_flag;
+    r.cb = cb;
+    r.user = user;
+    return qz::classic_program_eeprom(r);
+}

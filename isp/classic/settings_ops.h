@@ -4,6 +4,8 @@
 // says, before it reports.
 #pragma once
 
+#include "isp/classic/program_engine.h"
+
 #include "qz_interface.h"
 
 namespace qz {
@@ -42,6 +44,9 @@ IspResult* classic_clear_configuration_protection();
 IspResult* classic_program_i2c_address(int address);
 IspResult* classic_enable_softice();
 IspResult* classic_bootloader_version();
+
+// The programming run over the EEPROM (its final step flag always set).
+IspResult* classic_program_eeprom(ClassicProgramRequest request);
 
 // Page erase.
 IspResult* classic_erase_pages(const int* page_flags, int guard, ProgressCallback cb, int user);

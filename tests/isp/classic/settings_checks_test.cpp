@@ -37,7 +37,7 @@ const IspResult* call(ClassicOp op)
     case ClassicOp::ReadAddlSecurity: return classic_read_addl_security_bits();
     case ClassicOp::ReadEepromSecurity: return classic_read_eeprom_security_bits();
     case ClassicOp::ProgramEepromSecurity: return classic_program_eeprom_security_bits(flags);
-    case ClassicOp::ProgramEeprom: return nullptr; // an export of its own
+    case ClassicOp::ProgramEeprom: return classic_program_eeprom({});
     case ClassicOp::ErasePages: return classic_erase_pages(flags, 0, nullptr, 0);
     case ClassicOp::EraseEepromPages: return classic_erase_eeprom_pages(flags, nullptr, 0);
     case ClassicOp::EraseBootVectorStatusByte: return classic_erase_boot_vector_status_byte();

@@ -6,7 +6,10 @@
 #include "isp/core/errorcodes.h"
 #include "tests/isp/classic/classicfixture.h"
 
+#include <cstdio>
+#include <map>
 #include <string>
+#include <unistd.h>
 
 using namespace qz;
 using sim::ClassicFaultKind;
@@ -232,6 +235,48 @@ TEST_F(SettingsOps, AdditionalSecurityKeepsTheStatusBit)
     // The dialect 2 status byte is bit 0 of the same byte.
     ASSERT_EQ(classic_program_status_byte(0)->status, 1);
     EXPECT_EQ(part->settings().addlSecurity, 0x00);
+}
+
+TEST_F(SettingsOps, EepromProgramRunsOverTheEepromWithAccessOn)
+{
+    open2(k89V52X2);
+    char path[] = "/tmp/qzeepromXXXXXX";
+    const int fd = ::mkstemp(path);
+    ASSERT_GE(fd, 0);
+    const std::string hex = ":04FF4000DEADBEEF85\n:00000001FF\n";
+    ASSERT_EQ(::write(fd, hex.data(), hex.size()), static_cast<ssize_t>(hex.size()));
+    ::close(fd);
+    ClassicProgramRequest request;
+    request.hex_file = path;
+    const IspResult* r = classic_program_eeprom(request);
+    EXPECT_EQ(r->status, 1) << r->text;
+    std::map<std::uint32_t, std::uint8_t> eeprom;
+    bool access = true;
+    part->withReadback([&](sim::ClassicReadback& rb) {
+        eeprom = rb.eeprom.bytes;
+        access = rb.eeprom.access;
+    });
+    // One 64-byte record: the data, then the image's fill.
+    ASSERT_EQ(eeprom.size(), 64u);
+    EXPECT_EQ(eeprom.begin()->first, 0xFF40u);
+    EXPECT_EQ(eeprom[0xFF40], 0xDE);
+    EXPECT_EQ(eeprom[0xFF43], 0xEF);
+    EXPECT_FALSE(access);
+    EXPECT_LT(index(":0100000A01F4"), index(":04FF4000DEADBEEF85"));
+    EXPECT_EQ(part->records().back(), ":0100000A00F5");
+    EXPECT_TRUE(part->memory().empty()) << "no flash byte written";
+
+    // Data past the EEPROM has no place there: nothing is written.
+    std::FILE* f = std::fopen(path, "w");
+    std::fputs(":0400100001020304E2\n:00000001FF\n", f);
+    std::fclose(f);
+    const std::size_t sent = part->records().size();
+    r = classic_program_eeprom(request);
+    EXPECT_EQ(r->status, -15) << r->text;
+    const auto records = part->records();
+    for (std::size_t i = sent; i < records.size(); ++i)
+        EXPECT_EQ(records[i].compare(0, 9, ":0100000A"), 0) << records[i];
+    std::remove(path);
 }
 
 } // namespace
