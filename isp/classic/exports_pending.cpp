@@ -1,5 +1,5 @@
 // The classic device operations that this version of the driver does not
-// carry yet (programming, erase, read-back and the device settings). Each
+// carry yet (read-back and the device settings). Each
 // refuses plainly: -7 without a selected part or an open port, else -16
 // naming the operation. None touches the part or claims success.
 #include "isp/classic/classic_state.h"
@@ -20,21 +20,9 @@ const IspResult* pending(const char* words)
 
 } // namespace
 
-QZ_API const IspResult* qz_read_signature(void) { return pending("(read signature)"); }
-QZ_API const IspResult* qz_erase(int, unsigned, int, ProgressCallback, int, const char*) { return pending("(erase)"); }
 QZ_API const IspResult* qz_erase_pages(const int*, int, ProgressCallback, int) { return pending("(erase pages)"); }
 QZ_API const IspResult* qz_erase_eeprom_pages(const int*, ProgressCallback, int) { return pending("(erase eeprom pages)"); }
 QZ_API const IspResult* qz_update_bootloader(const char*, ProgressCallback, int) { return pending("(update bootloader)"); }
-QZ_API const IspResult* qz_program(const char*, int, int, int, int, const char*, const char*, int, int, int,
-                                   ProgressCallback, int)
-{
-    return pending("(program)");
-}
-QZ_API const IspResult* qz_program2(const char*, int, int, int, int, int, const ProductionTask*, int, int,
-                                    ProgressCallback, int)
-{
-    return pending("(program)");
-}
 QZ_API const IspResult* qz_program_eeprom(const char*, int, int, int, int, const char*, const char*, int, int, int,
                                           ProgressCallback, int)
 {
@@ -67,9 +55,5 @@ QZ_API const IspResult* qz_program_status_byte(int) { return pending("(program s
 QZ_API const IspResult* qz_clear_configuration_protection(void) { return pending("(clearing configuration protection)"); }
 QZ_API const IspResult* qz_program_configuration(int) { return pending("(programming configuration)"); }
 QZ_API const IspResult* qz_program_i2c_address(int) { return pending("(program i2c address)"); }
-QZ_API const IspResult* qz_set_password(const char*, int) { return pending("(set password)"); }
-QZ_API const IspResult* qz_verify_password(const char*, int) { return pending("(verify password)"); }
-QZ_API const IspResult* qz_reset_password(void) { return pending("(reset password)"); }
-QZ_API const IspResult* qz_reset(int, unsigned, unsigned) { return pending("(reset)"); }
 QZ_API const IspResult* qz_enable_softice(void) { return pending("(enable softice)"); }
 QZ_API const IspResult* qz_bootloader_version(void) { return pending("(bootloader version)"); }
