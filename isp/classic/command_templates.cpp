@@ -221,7 +221,9 @@ std::string d2_erase_sector_command(const ClassicDeviceRecord& d, int block)
     const FlashBlock* b = block < 32 ? family_block(d.family, block) : nullptr;
     if (!b || above_64k(d))
         return {};
-    return hex_command(0x04, 0, {hi(b->erase_code), lo(b->erase_code), 0x00});
+    // 01 selects the sector erase; with 00 the record would be the page
+    // erase of the sector's first page.
+    return hex_command(0x04, 0, {0x01, lo(b->erase_code), 0x00});
 }
 
 std::string d2_erase_page_command(const ClassicDeviceRecord& d, int page)

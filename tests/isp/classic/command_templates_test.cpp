@@ -83,7 +83,7 @@ const Case kCases[] = {
     {"d2 signature 1", [] { return d2_read_signature_command(part(25), 1); }, ":0100000311EB"},
     {"d2 sector security 3", [] { return d2_read_sector_security_command(part(25), 3); }, ":010000030BF1"},
     {"d2 sector security 966", [] { return d2_read_sector_security_command(part(68), 2); }, ":010000032AD2"},
-    {"d2 erase sector 3", [] { return d2_erase_sector_command(part(25), 3); }, ":03000004000C00ED"},
+    {"d2 erase sector 3", [] { return d2_erase_sector_command(part(25), 3); }, ":03000004010C00EC"},
     {"d2 erase sector 32", [] { return d2_erase_sector_command(part(62), 32); }, ""},
     {"d2 erase page 5", [] { return d2_erase_page_command(part(25), 5); }, ":03000004000140B8"},
     {"d2 erase eeprom page 2", [] { return d2_erase_eeprom_page_command(part(69), 2); }, ":0300000402FF8078"},
