@@ -106,6 +106,8 @@ void ClassicLoader::feed(std::uint8_t byte, unsigned hostBaud)
             resetBy(2, "$"); // the reset of an ICP interface
         } else if (c == p_.sync) {
             out_ += c;
+            if (readback_.starAfterReset && resets_ > 0)
+                out_ += '*'; // a freshly updated boot loader greets
         }
         // CR and LF after a reading command, and anything else, are ignored.
         return;

@@ -67,6 +67,9 @@ public:
     std::uint16_t clocksReadWord = 0x0700;
     std::uint16_t clocksProgramWord = 0x0505;
     bool clocks = false;
+    // After a reset command the sync character is answered with its echo
+    // and "*", as an updated boot loader does.
+    bool starAfterReset = false;
 
     // A finished record; true when `reply` holds the answer.
     bool handle(std::uint8_t type, const std::vector<std::uint8_t>& data, std::uint8_t queryType,
