@@ -164,8 +164,10 @@ IspResult* classic_program_addl_security_bits(const int* flags)
         int s = d2_read_addl_security(d, v);
         if (s != 1)
             return s;
+        // Programming only sets security bits; the erase clears them.
         for (int k = 0; k < 3; ++k)
-            v = static_cast<std::uint8_t>(flags[k] ? v | (1u << (5 + k)) : v & ~(1u << (5 + k)));
+            if (flags[k])
+                v = static_cast<std::uint8_t>(v | 1u << (5 + k));
         return d2_write_addl_security(d, v);
     });
     if (r != 1)
