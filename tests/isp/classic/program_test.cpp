@@ -3,6 +3,7 @@
 #include "tests/isp/classic/enginefixture.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -184,6 +185,51 @@ TEST_F(ClassicProgram, GuardKeepsTheRunBelowTheBootLoader)
     EXPECT_EQ(part->flash().at(0x1DF0), 1);
     EXPECT_TRUE(part->flash().blank(0x1E00));
     EXPECT_EQ(part->flash().guardHits(), 0);
+}
+
+TEST_F(ClassicProgram, ProductionTasksAndAGeneratorWithoutAFinalLineEnd)
+{
+    open(k89V51RD2);
+    // The generator's output ends right after its last record.
+    const std::string generated = hexFile(":02003000C1C24B\n:00000001FF");
+    ProductionTask tasks[2];
+    std::memset(tasks, 0, sizeof tasks);
+    tasks[0].type = QZ_TASK_DIRECT_DATA;
+    tasks[0].address = 0x7F00;
+    tasks[0].count = 2;
+    tasks[0].data[0] = 0xA1, tasks[0].data[1] = 0xA2;
+    tasks[1].type = QZ_TASK_HEX_GENERATOR;
+    std::snprintf(tasks[1].path, sizeof tasks[1].path, "cat %s", generated.c_str());
+    const IspResult* r = qz_program2("", 0, 0, 0, 0, 2, tasks, 1, 0, nullptr, 0);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(part->flash().at(0x7F01), 0xA2);
+    EXPECT_EQ(part->flash().at(0x31), 0xC2);
+}
+
+TEST_F(ClassicProgram, EndOfFileRefusalIsReported)
+{
+    open(k89V51RD2);
+    part->addFault({":00000001FF", sim::ClassicFaultKind::Status, 'X', 6});
+    const IspResult* r = program(hexLine(0, {1}) + kEof, 0, 0, 1);
+    EXPECT_EQ(r->status, -18);
+    EXPECT_NE(std::string(r->text).find("(EOF checksum)"), std::string::npos) << r->text;
+}
+
+TEST_F(ClassicProgram, LiftedAdditionalSecurityIsWrittenAndItsFailureReturned)
+{
+    constexpr int k89V52X2 = 69;
+    open(k89V52X2);
+    const std::string text = hexLine(0x0000, {0x11}) + hexLine(0xFFF3, {0xA0}) + kEof;
+    const IspResult* r = program(text, 0, 0, 1);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(part->settings().addlSecurity & 0xE0, 0xA0);
+
+    part->addFault({":0200000203", sim::ClassicFaultKind::Status, 'S', 6});
+    r = program(text, 0, 0, 1);
+    EXPECT_EQ(r->status, -18);
+    EXPECT_NE(std::string(r->text).find("(programming security bit - security violation in device)"),
+              std::string::npos)
+        << r->text;
 }
 
 } // namespace

@@ -1,0 +1,135 @@
+// qz_erase, qz_reset, the passwords and qz_read_signature against a
+// simulated part.
+#include "tests/isp/classic/enginefixture.h"
+
+namespace {
+
+using namespace classictest;
+
+using ClassicErase = EngineFixture;
+
+TEST_F(ClassicErase, GuardErasesTheBootLoadersBlockPageByPageBelowItsPages)
+{
+    open(k89LPC922);
+    const IspResult* r = qz_erase(-1, 1u << 7, 1, nullptr, 0, nullptr);
+    ASSERT_EQ(r->status, 1) << r->text;
+    std::vector<std::string> pages;
+    for (int p = 112; p < 120; ++p)
+        pages.push_back("page " + std::to_string(p));
+    EXPECT_EQ(part->flash().erasures(), pages);
+    EXPECT_EQ(part->flash().guardHits(), 0);
+
+    // Without the flag the block goes as a whole.
+    ASSERT_EQ(qz_erase(-1, 1u << 7, 0, nullptr, 0, nullptr)->status, 1);
+    EXPECT_EQ(part->flash().erasures().back(), "block 7");
+}
+
+TEST_F(ClassicErase, OneBlockPartErasesTheWholeDevice)
+{
+    open(k89V51RD2);
+    static int events;
+    events = 0;
+    auto cb = [](int event, int, int, int) {
+        events = event;
+        return 1;
+    };
+    ASSERT_EQ(qz_erase(-1, 1, 0, cb, 0, nullptr)->status, 1);
+    EXPECT_EQ(part->flash().erasures(), std::vector<std::string>{"all"});
+    EXPECT_EQ(events, QZ_EVENT_ERASE_BANK);
+}
+
+TEST_F(ClassicErase, ByFileMarksTheBlocksItsRecordsTouch)
+{
+    open(k89C51RB2Hxx);
+    const std::string path = hexFile(hexLine(0x1FF8, std::vector<std::uint8_t>(16, 1)) + ":00000001FF\n");
+    ASSERT_EQ(qz_erase(-2, 0, 0, nullptr, 0, path.c_str())->status, 1);
+    EXPECT_EQ(part->flash().erasures(), (std::vector<std::string>{"block 0", "block 1"}));
+}
+
+TEST_F(ClassicErase, RefusalsAndSilenceAreReported)
+{
+    open(k89C51RB2Hxx);
+    EXPECT_EQ(qz_erase(-1, 0, 0, nullptr, 0, nullptr)->status, -5);
+    const IspResult* r = qz_erase(-1, 1u << 2, 0, nullptr, 0, nullptr);
+    EXPECT_EQ(r->status, -16) << "the part has two blocks";
+    EXPECT_NE(std::string(r->text).find("(erasing block 2)"), std::string::npos) << r->text;
+    part->addFault({":020000030120", sim::ClassicFaultKind::Status, 'S', 6});
+    r = qz_erase(-1, 1u << 1, 0, nullptr, 0, nullptr);
+    EXPECT_EQ(r->status, -18);
+    EXPECT_NE(std::string(r->text).find("(Failed to erase block 1 - security violation in device)"),
+              std::string::npos)
+        << r->text;
+    // The library's setter keeps 15 s at least; six silent tries need less.
+    qz::session().longTimeoutMs = 100;
+    part->addFault({":020000030120", sim::ClassicFaultKind::Silence, 0, 6});
+    r = qz_erase(-1, 1u << 1, 0, nullptr, 0, nullptr);
+    EXPECT_EQ(r->status, -2);
+    EXPECT_NE(std::string(r->text).find("(transmit/receive)"), std::string::npos) << r->text;
+}
+
+TEST_F(ClassicErase, ResetPutsTheBootVectorBackThenResets)
+{
+    sim::ClassicPersona p = personaFor(k89C51RB2Hxx);
+    p.settings.bootVector = 0x00;
+    p.settings.statusByte = 0xFF;
+    open(k89C51RB2Hxx, p);
+    const IspResult* r = qz_reset(1, 0, 0);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(part->settings().bootVector, 0xFC);
+    EXPECT_EQ(part->settings().statusByte, 0x00);
+    EXPECT_EQ(part->resets(), 1);
+    EXPECT_EQ(part->lastResetMethod(), 0);
+}
+
+TEST_F(ClassicErase, ResetOfAPartThatAllowsNone)
+{
+    open(k89LPC922);
+    EXPECT_EQ(qz_reset(0, 0, 0)->status, -16);
+    EXPECT_EQ(part->resets(), 0);
+}
+
+TEST_F(ClassicErase, PasswordsSetVerifyAndRefuse)
+{
+    open(k89V51RD2);
+    EXPECT_EQ(qz_set_password(nullptr, 2)->status, -5);
+    EXPECT_EQ(qz_set_password("x", 32)->status, -5);
+    ASSERT_EQ(qz_set_password("ab", 2)->status, 1);
+    EXPECT_EQ(part->settings().password, (std::vector<std::uint8_t>{'a', 'b'}));
+    part->reset();
+    char u = 'U';
+    ASSERT_EQ(qz::port_write(&u, 1), 1);
+    ASSERT_EQ(qz::port_read(&u, 1, 0), 1);
+    const IspResult* r = qz_verify_password("ax", 2);
+    EXPECT_EQ(r->status, -18);
+    EXPECT_NE(std::string(r->text).find("(setting password - please unlock the device by supplying a password)"),
+              std::string::npos)
+        << r->text;
+    EXPECT_EQ(qz_verify_password("ab", 2)->status, 1);
+    EXPECT_TRUE(part->unlocked());
+    EXPECT_EQ(qz_reset_password()->status, 1);
+    EXPECT_TRUE(part->settings().password.empty());
+}
+
+TEST_F(ClassicErase, PasswordsOnAPartWithoutThem)
+{
+    open(k89C51RB2Hxx);
+    const IspResult* r = qz_set_password("ab", 2);
+    EXPECT_EQ(r->status, -16);
+    EXPECT_NE(std::string(r->text).find("(set password)"), std::string::npos);
+}
+
+TEST_F(ClassicErase, SignatureBytes)
+{
+    open(k89V51RD2);
+    const IspResult* r = qz_read_signature();
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(r->data[0], 0x15);
+    EXPECT_EQ(r->data[1], 0xC2);
+    EXPECT_EQ(r->data[2], 0x00) << "two signature bytes on this part";
+    part->addFault({":02000005", sim::ClassicFaultKind::Status, 'S', 6});
+    r = qz_read_signature();
+    EXPECT_EQ(r->status, -18);
+    EXPECT_NE(std::string(r->text).find("(reading sigature - security violation)"), std::string::npos) << r->text;
+}
+
+} // namespace
