@@ -7,6 +7,7 @@
 #include "isp/core/hexwriter.h"
 #include "tests/isp/classic/classicfixture.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -238,6 +239,20 @@ TEST_F(Readback, BlankCheckFailuresOfAnLfPart)
     const IspResult* r = classic_blank_check(0x0000, 0xFFFF);
     EXPECT_EQ(r->status, -18);
     EXPECT_STREQ(r->text, "Operation Failed. (blank check - security violation in device)");
+}
+
+TEST_F(Readback, HalfDuplexReadsTheSameBytes)
+{
+    open(k89V51RD2);
+    const auto bytes = counting(40, 0x11);
+    fill(k89V51RD2, 0x0200, bytes);
+    session().halfDuplex = 1;
+    std::vector<unsigned char> buffer(40);
+    const IspResult* r = classic_read_data_to_buffer(0x0200, 0x0227, buffer.data(), nullptr, 0);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), buffer.begin()));
+    EXPECT_EQ(classic_blank_check(0x0200, 0x0227)->status, 3);
+    EXPECT_EQ(classic_blank_check(0x0228, 0x02FF)->status, 2);
 }
 
 } // namespace
