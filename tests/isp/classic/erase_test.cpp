@@ -38,6 +38,17 @@ TEST_F(ClassicErase, OneBlockPartErasesTheWholeDevice)
     EXPECT_EQ(events, QZ_EVENT_ERASE_BANK);
 }
 
+TEST_F(ClassicErase, WholeEraseLeavesThePartInItsBootLoader)
+{
+    sim::ClassicPersona p = personaFor(k89C51RB2Hxx);
+    p.settings.bootVector = 0x12;
+    open(k89C51RB2Hxx, p);
+    ASSERT_EQ(qz_erase(-3, 0, 0, nullptr, 0, nullptr)->status, 1);
+    EXPECT_EQ(part->flash().erasures(), std::vector<std::string>{"all"});
+    EXPECT_EQ(part->settings().bootVector, 0xFC);
+    EXPECT_EQ(part->settings().statusByte, 0xFF);
+}
+
 TEST_F(ClassicErase, ByFileMarksTheBlocksItsRecordsTouch)
 {
     open(k89C51RB2Hxx);
