@@ -59,6 +59,10 @@ int d1_erase_all(const ClassicDeviceRecord& d)
         use_short_timeouts();
         if (r != 1)
             return r;
+        // The XA loaders and those that repeat their erases still need the
+        // boot vector and status byte put back.
+        if (d.family != 1 && !d.repeat_erase)
+            return 1;
     } else {
         for (int k = 0; k < d.block_count; ++k) {
             r = d1_erase_block(d, k);

@@ -24,6 +24,20 @@ TEST_F(ClassicErase, GuardErasesTheBootLoadersBlockPageByPageBelowItsPages)
     EXPECT_EQ(part->flash().erasures().back(), "block 7");
 }
 
+TEST_F(ClassicErase, GuardedPagesOfASecuredBlockAreRefused)
+{
+    sim::ClassicPersona p = personaFor(k89LPC922);
+    p.settings.sectorSecurity.assign(8, 0);
+    p.settings.sectorSecurity[7] = 0x04;
+    open(k89LPC922, p);
+    const IspResult* r = qz_erase(-1, 1u << 7, 1, nullptr, 0, nullptr);
+    EXPECT_EQ(r->status, -18);
+    EXPECT_NE(std::string(r->text).find("(Unable to erase page 112 - erase disabled via security bits)"),
+              std::string::npos)
+        << r->text;
+    EXPECT_TRUE(part->flash().erasures().empty());
+}
+
 TEST_F(ClassicErase, OneBlockPartErasesTheWholeDevice)
 {
     open(k89V51RD2);
@@ -36,6 +50,17 @@ TEST_F(ClassicErase, OneBlockPartErasesTheWholeDevice)
     ASSERT_EQ(qz_erase(-1, 1, 0, cb, 0, nullptr)->status, 1);
     EXPECT_EQ(part->flash().erasures(), std::vector<std::string>{"all"});
     EXPECT_EQ(events, QZ_EVENT_ERASE_BANK);
+}
+
+TEST_F(ClassicErase, WholeEraseLeavesThePartInItsBootLoader)
+{
+    sim::ClassicPersona p = personaFor(k89C51RB2Hxx);
+    p.settings.bootVector = 0x12;
+    open(k89C51RB2Hxx, p);
+    ASSERT_EQ(qz_erase(-3, 0, 0, nullptr, 0, nullptr)->status, 1);
+    EXPECT_EQ(part->flash().erasures(), std::vector<std::string>{"all"});
+    EXPECT_EQ(part->settings().bootVector, 0xFC);
+    EXPECT_EQ(part->settings().statusByte, 0xFF);
 }
 
 TEST_F(ClassicErase, ByFileMarksTheBlocksItsRecordsTouch)

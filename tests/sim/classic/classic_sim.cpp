@@ -21,7 +21,12 @@ bool ClassicSim::start()
     if (thread_.joinable())
         return true;
     stop_ = false;
-    thread_ = std::thread([this] { run(); });
+    thread_ = std::thread([this] {
+        if (pacedLoop_)
+            runPaced();
+        else
+            run();
+    });
     return true;
 }
 
@@ -55,8 +60,8 @@ void ClassicSim::run()
             }
         }
         bytesIn_ += static_cast<std::uint64_t>(n);
-        if (!out.empty())
-            pty_.writeAll(out);
+        if (!out.empty() && pty_.writeAll(out))
+            bytesOut_ += out.size();
     }
 }
 

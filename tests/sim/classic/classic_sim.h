@@ -24,6 +24,15 @@ public:
     ClassicSim(const ClassicSim&) = delete;
     ClassicSim& operator=(const ClassicSim&) = delete;
 
+    // Carry bytes no faster than the wire at the host's rate would, each
+    // direction on its own (full duplex). Called before start() it chooses
+    // the paced loop (kept once chosen); every call switches the pace.
+    void setPaceWire(bool on)
+    {
+        pace_ = on;
+        if (!thread_.joinable())
+            pacedLoop_ = pacedLoop_ || on;
+    }
     bool start();
     void stop();
 
@@ -54,11 +63,13 @@ public:
     }
     // Bytes the host wrote, all of them, autobaud included.
     std::uint64_t bytesReceived() const { return bytesIn_.load(); }
+    std::uint64_t bytesSent() const { return bytesOut_.load(); }
     // Waits until at least `count` bytes came (false after timeoutMs).
     bool waitForBytes(std::uint64_t count, int timeoutMs) const;
 
 private:
     void run();
+    void runPaced();
 
     Pty pty_;
     mutable std::mutex mu_;
@@ -66,6 +77,9 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<std::uint64_t> bytesIn_{0};
+    std::atomic<std::uint64_t> bytesOut_{0};
+    std::atomic<bool> pace_{false};
+    bool pacedLoop_ = false;
 };
 
 } // namespace sim
