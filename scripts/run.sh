@@ -5,6 +5,6 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/deps.sh"
 cmake -S "$top" -B "$top/build" -G Ninja -DVANTREL_BENCH=OFF >/dev/null
-cmake --build "$top/build" -j"$(nproc)" --target Vantrel converter-sim lpc-sim
+cmake --build "$top/build" -j"$(nproc)" --target Vantrel converter-sim lpc-sim classic-sim Quasmerite QuasmeriteExtFlash
 cd "$top/app"   # the window icon "icon.ico" is read from the working directory
 exec "$top/build/bin/Vantrel" "$@"
