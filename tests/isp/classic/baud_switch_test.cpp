@@ -13,19 +13,7 @@ namespace {
 constexpr int k89C51RB2Hxx = 2;
 constexpr int k89LPC935 = 38;
 
-class BaudSwitch : public classictest::ClassicFixture {
-protected:
-    // The reload record goes out in the pause after it: hold the pause
-    // until the part has taken it, as the real 500 ms would.
-    void waitForReload(const std::string& record)
-    {
-        rec.onSleep = [this, record](unsigned ms) {
-            if (ms == 500) {
-                EXPECT_TRUE(partGot(record));
-            }
-        };
-    }
-};
+class BaudSwitch : public classictest::ClassicFixture {};
 
 TEST_F(BaudSwitch, DialectOneSkipsReloadsAboveTheLimitAndSwitchesTo19200)
 {

@@ -113,6 +113,18 @@ protected:
         return false;
     }
 
+    // Holds the pause after a reload record until the part has taken the
+    // record and its reply is on the line, as the real 500 ms would: a
+    // reply still on its way would land after the purge, at the new rate.
+    void waitForReload(const std::string& record)
+    {
+        rec.onSleep = [this, record](unsigned ms) {
+            if (ms == 500) {
+                EXPECT_TRUE(part->waitForAnswer(record, 5000)) << record;
+            }
+        };
+    }
+
     porttest::Recorder rec;
     std::unique_ptr<sim::ClassicSim> part;
 

@@ -36,15 +36,6 @@ protected:
         return std::uint32_t(r->data[0]) << 24 | std::uint32_t(r->data[1]) << 16 | std::uint32_t(r->data[2]) << 8 |
                r->data[3];
     }
-    // Holds the pause after a reload record until the part has it.
-    void waitForReload(const std::string& record)
-    {
-        rec.onSleep = [this, record](unsigned ms) {
-            if (ms == 500) {
-                EXPECT_TRUE(partGot(record));
-            }
-        };
-    }
 };
 
 TEST_F(Connect, SynchronisesAndSendsTheOscillatorInWholeMegahertz)
