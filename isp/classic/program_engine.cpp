@@ -91,7 +91,7 @@ IspResult* Run::prologue()
         return nullptr;
     char text[32];
     make_linear_address_record(0, text, sizeof text);
-    const int r = with_tries([&] { return d1_send_record(text); });
+    const int r = tried_until_done([&] { return d1_send_record(text); });
     if (r == 1)
         return nullptr;
     // A refused or garbled record is a plain failure of the step.
@@ -132,7 +132,7 @@ IspResult* Run::records()
         if (blank)
             continue;
         const std::uint32_t address = image_.base + static_cast<std::uint32_t>(offset);
-        const int r = with_tries([&] {
+        const int r = tried_until_done([&] {
             return dialect2() ? d2_program_record(d_, address, data, n) : d1_program_record(d_, address, data, n);
         });
         if (r != 1)
@@ -145,7 +145,7 @@ IspResult* Run::records()
 
 IspResult* Run::end_of_file()
 {
-    const int r = with_tries([&] { return dialect2() ? d2_send_record(kEofRecord) : d1_send_record(kEofRecord); });
+    const int r = tried_until_done([&] { return dialect2() ? d2_send_record(kEofRecord) : d1_send_record(kEofRecord); });
     if (r == 1)
         return nullptr;
     if (r == kErrProgramHex || r == kErrHexChecksum)

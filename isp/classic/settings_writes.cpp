@@ -57,7 +57,7 @@ int d2_write_status_bit(const ClassicDeviceRecord& d, int value)
 
 IspResult* program_bv_sb_step(const ClassicDeviceRecord& d)
 {
-    const int r = with_tries([&] {
+    const int r = tried_until_done([&] {
         if (boot_vector_in_place(d))
             return 1;
         if (dialect2(d))
