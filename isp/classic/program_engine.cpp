@@ -71,18 +71,9 @@ IspResult* Run::go(std::uint32_t base, std::uint32_t size, std::uint64_t part_fi
 
 IspResult* Run::load()
 {
-    ProgramSources sources;
-    sources.hex_file = req_.hex_file;
-    sources.jit_module = req_.jit_module;
-    sources.jit_arguments = req_.jit_arguments;
-    sources.jit_timeout_s = req_.jit_timeout_s;
-    sources.tasks = req_.tasks;
-    sources.task_count = req_.task_count;
-    sources.cb = req_.cb;
-    sources.user = req_.user;
-    sources.addressing = d_.flash_size > 0x10000 ? HexAddressing::kClassicWide : HexAddressing::kClassic;
+    const HexAddressing addressing = d_.flash_size > 0x10000 ? HexAddressing::kClassicWide : HexAddressing::kClassic;
     ClassicImageSink sink(d_, image_);
-    return load_program_sources(sources, sink);
+    return load_program_sources(program_sources_of(req_, addressing), sink);
 }
 
 IspResult* Run::prologue()
