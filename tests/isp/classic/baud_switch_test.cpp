@@ -5,13 +5,13 @@
 #include "isp/classic/baud_switch.h"
 #include "isp/core/errorcodes.h"
 #include "tests/isp/classic/classicfixture.h"
+#include "tests/isp/classic/partnumbers.h"
 
 using namespace qz;
 
 namespace {
 
-constexpr int k89C51RB2Hxx = 2;
-constexpr int k89LPC935 = 38;
+using namespace classictest;
 
 class BaudSwitch : public classictest::ClassicFixture {};
 

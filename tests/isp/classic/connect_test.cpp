@@ -6,6 +6,7 @@
 #include "tests/isp/classic/classicfixture.h"
 
 #include "qz_interface.h"
+#include "tests/isp/classic/partnumbers.h"
 
 #include <cstring>
 #include <future>
@@ -14,9 +15,7 @@ using namespace qz;
 
 namespace {
 
-constexpr int k89C51RB2Hxx = 2;
-constexpr int k89V51RD2 = 49;
-constexpr int k89LPC935 = 38;
+using namespace classictest;
 
 class Connect : public classictest::ClassicFixture {
 protected:
