@@ -123,7 +123,7 @@ IspResult* Erase::all()
 {
     if (cb_ && cb_(QZ_EVENT_ERASE_BANK, 0, 0, user_) == 0)
         return set_result(kErrCancelled);
-    const int r = with_tries([&] { return dialect2(d_) ? d2_erase_all_steps(d_) : d1_erase_all(d_); });
+    const int r = tried_until_done([&] { return dialect2(d_) ? d2_erase_all_steps(d_) : d1_erase_all(d_); });
     if (r == 1)
         return set_success();
     if (r == kErrOperationFailed)
@@ -139,7 +139,7 @@ IspResult* Erase::pages_of(int block)
     const std::uint32_t first = b->start / d_.page_size, end = (b->end + 1) / d_.page_size;
     if (dialect2(d_)) {
         std::uint8_t flags = 0;
-        const int r = with_tries([&] { return send_value_command(d2_read_sector_security_command(d_, block), flags); });
+        const int r = tried_until_done([&] { return send_value_command(d2_read_sector_security_command(d_, block), flags); });
         if (r != 1)
             return report_engine_failure(r, "reading security bits");
         if (flags & 0x07)
@@ -148,7 +148,7 @@ IspResult* Erase::pages_of(int block)
     }
     for (std::uint32_t page = first; page < end && page < d_.page_limit; ++page) {
         const int p = static_cast<int>(page);
-        const int r = with_tries([&] {
+        const int r = tried_until_done([&] {
             if (dialect2(d_)) {
                 if (p == 0) {
                     const int s = d2_write_status_bit(d_, 1);
@@ -177,7 +177,7 @@ IspResult* Erase::blocks(unsigned marks)
                 return failed;
             continue;
         }
-        const int r = with_tries([&] {
+        const int r = tried_until_done([&] {
             if (!dialect2(d_))
                 return d1_erase_block(d_, k);
             if (k == 0) {

@@ -75,7 +75,7 @@ const IspResult* password_command(const char* password, int length, bool verify)
         return set_success();
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(password);
     const std::string c = verify ? d1_verify_password_command(bytes, length) : d1_set_password_command(bytes, length);
-    const int r = with_tries([&] { return send_command(c); });
+    const int r = tried_until_done([&] { return send_command(c); });
     return r >= 0 ? set_success() : password_failure(r, "setting password");
 }
 
@@ -120,7 +120,7 @@ QZ_API const IspResult* qz_read_signature(void)
     if (!d)
         return isp_result();
     std::uint8_t bytes[4] = {};
-    const int r = with_tries([&] { return read_signature(*d, bytes); });
+    const int r = tried_until_done([&] { return read_signature(*d, bytes); });
     switch (r) {
     case 1: {
         IspResult* res = set_success();
@@ -153,11 +153,11 @@ QZ_API const IspResult* qz_reset(int program_bv_sb, unsigned, unsigned)
         const bool d2 = record_dialect(*d) == kDialect2;
         int r = 1;
         if (!d2) {
-            r = with_tries([&] { return d1_erase_bv_sb(*d); });
+            r = tried_until_done([&] { return d1_erase_bv_sb(*d); });
             if (r != 1)
                 return reset_step_failure(r, "erasing BV and SB");
         }
-        r = with_tries([&] {
+        r = tried_until_done([&] {
             if (!d2)
                 return d1_program_boot_vector(*d, d->reset_boot_vector);
             if (!d->boot_vector_programmable)
@@ -166,12 +166,12 @@ QZ_API const IspResult* qz_reset(int program_bv_sb, unsigned, unsigned)
         });
         if (r != 1)
             return reset_step_failure(r, "programming BV");
-        r = with_tries([&] { return d2 ? d2_write_status_bit(*d, 0) : d1_program_status_byte(*d, 0); });
+        r = tried_until_done([&] { return d2 ? d2_write_status_bit(*d, 0) : d1_program_status_byte(*d, 0); });
         if (r != 1)
             return reset_step_failure(r, "programming SB");
     }
     const int method = icp3 ? 2 : d->reset_method;
-    const int r = with_tries([&] { return send_reset(method); });
+    const int r = tried_until_done([&] { return send_reset(method); });
     if (r != 1)
         return reset_step_failure(r, "bootrom reset");
     return set_success();
@@ -198,6 +198,6 @@ QZ_API const IspResult* qz_reset_password(void)
     if (record_dialect(*d) == kDialect2)
         return set_success();
     const std::string c = d1_reset_password_command();
-    const int r = with_tries([&] { return send_command(c); });
+    const int r = tried_until_done([&] { return send_command(c); });
     return r >= 0 ? set_success() : password_failure(r, "resetting password");
 }

@@ -70,14 +70,9 @@ IspResult* classic_program_security_bits(const unsigned* flags)
         return isp_result();
     if (!flags)
         return set_result(kErrInvalidValue, "(no security flags)");
-    const ClassicDeviceRecord& d = *selected_classic_device();
-    for (int i = 0; i < d.security_flag_count; ++i) {
-        if (!flags[i])
-            continue;
-        const int r = tried_until_done([&] { return program_security_flag(d, i); });
-        if (r != 1)
-            return report_engine_failure(r, "programming security bit");
-    }
+    const int r = program_security_flags(*selected_classic_device(), flags);
+    if (r != 1)
+        return report_engine_failure(r, "programming security bit");
     return set_success();
 }
 
@@ -159,17 +154,7 @@ IspResult* classic_program_addl_security_bits(const int* flags)
     if (!flags)
         return set_result(kErrInvalidValue, "(no security flags)");
     const ClassicDeviceRecord& d = *selected_classic_device();
-    const int r = tried_until_done([&] {
-        std::uint8_t v = 0;
-        int s = d2_read_addl_security(d, v);
-        if (s != 1)
-            return s;
-        // Programming only sets security bits; the erase clears them.
-        for (int k = 0; k < 3; ++k)
-            if (flags[k])
-                v = static_cast<std::uint8_t>(v | 1u << (5 + k));
-        return d2_write_addl_security(d, v);
-    });
+    const int r = tried_until_done([&] { return d2_program_addl_security(d, flags); });
     if (r != 1)
         return report_engine_failure(r, "programming security bit");
     return set_success();

@@ -98,13 +98,8 @@ IspResult* classic_program_status_byte(int value)
         return r;
     const ClassicDeviceRecord& d = *selected_classic_device();
     const int r = tried_until_done([&] {
-        if (!is_d2(d))
-            return d1_program_status_byte(d, static_cast<std::uint8_t>(value & 0xFF));
-        std::uint8_t addl = 0;
-        const int s = d2_read_addl_security(d, addl);
-        if (s != 1)
-            return s;
-        return d2_write_addl_security(d, static_cast<std::uint8_t>((addl & ~1u) | (value & 1)));
+        return is_d2(d) ? d2_program_status_bit(d, value)
+                        : d1_program_status_byte(d, static_cast<std::uint8_t>(value & 0xFF));
     });
     if (r != 1)
         return step_failed(r, "(programming status byte)");

@@ -71,18 +71,9 @@ IspResult* Run::go(std::uint32_t base, std::uint32_t size, std::uint64_t part_fi
 
 IspResult* Run::load()
 {
-    ProgramSources sources;
-    sources.hex_file = req_.hex_file;
-    sources.jit_module = req_.jit_module;
-    sources.jit_arguments = req_.jit_arguments;
-    sources.jit_timeout_s = req_.jit_timeout_s;
-    sources.tasks = req_.tasks;
-    sources.task_count = req_.task_count;
-    sources.cb = req_.cb;
-    sources.user = req_.user;
-    sources.addressing = d_.flash_size > 0x10000 ? HexAddressing::kClassicWide : HexAddressing::kClassic;
+    const HexAddressing addressing = d_.flash_size > 0x10000 ? HexAddressing::kClassicWide : HexAddressing::kClassic;
     ClassicImageSink sink(d_, image_);
-    return load_program_sources(sources, sink);
+    return load_program_sources(program_sources_of(req_, addressing), sink);
 }
 
 IspResult* Run::prologue()
@@ -91,7 +82,7 @@ IspResult* Run::prologue()
         return nullptr;
     char text[32];
     make_linear_address_record(0, text, sizeof text);
-    const int r = with_tries([&] { return d1_send_record(text); });
+    const int r = tried_until_done([&] { return d1_send_record(text); });
     if (r == 1)
         return nullptr;
     // A refused or garbled record is a plain failure of the step.
@@ -132,7 +123,7 @@ IspResult* Run::records()
         if (blank)
             continue;
         const std::uint32_t address = image_.base + static_cast<std::uint32_t>(offset);
-        const int r = with_tries([&] {
+        const int r = tried_until_done([&] {
             return dialect2() ? d2_program_record(d_, address, data, n) : d1_program_record(d_, address, data, n);
         });
         if (r != 1)
@@ -145,7 +136,7 @@ IspResult* Run::records()
 
 IspResult* Run::end_of_file()
 {
-    const int r = with_tries([&] { return dialect2() ? d2_send_record(kEofRecord) : d1_send_record(kEofRecord); });
+    const int r = tried_until_done([&] { return dialect2() ? d2_send_record(kEofRecord) : d1_send_record(kEofRecord); });
     if (r == 1)
         return nullptr;
     if (r == kErrProgramHex || r == kErrHexChecksum)

@@ -110,6 +110,27 @@ int d2_write_addl_security(const ClassicDeviceRecord& d, std::uint8_t value)
     return send_command(d2_write_addl_security_command(d, value));
 }
 
+int d2_program_addl_security(const ClassicDeviceRecord& d, const int flags[3])
+{
+    std::uint8_t v = 0;
+    const int r = d2_read_addl_security(d, v);
+    if (r != 1)
+        return r;
+    for (int k = 0; k < 3; ++k)
+        if (flags[k])
+            v = static_cast<std::uint8_t>(v | 1u << (5 + k));
+    return d2_write_addl_security(d, v);
+}
+
+int d2_program_status_bit(const ClassicDeviceRecord& d, int value)
+{
+    std::uint8_t v = 0;
+    const int r = d2_read_addl_security(d, v);
+    if (r != 1)
+        return r;
+    return d2_write_addl_security(d, static_cast<std::uint8_t>((v & 0xFE) | (value & 1)));
+}
+
 int d2_read_boot_vector(const ClassicDeviceRecord& d, unsigned& vector)
 {
     if (!d.boot_vector_readable) {

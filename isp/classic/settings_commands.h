@@ -5,6 +5,7 @@
 #pragma once
 
 #include "isp/classic/classic_device.h"
+#include "isp/classic/op_retry.h"
 
 #include <cstdint>
 
@@ -17,6 +18,20 @@ constexpr int kMaxSecurityFlags = 96;
 int read_security_flags(const ClassicDeviceRecord& d, std::uint8_t* flags);
 // The security bit `bit` (dialect 1 ":020000xx05sscc", dialect 2 by its group).
 int program_security_flag(const ClassicDeviceRecord& d, int bit);
+// Every flagged one of the part's `security_flag_count` bits, each tried
+// until done; 1 or the code of the bit that failed.
+template <typename Flag>
+int program_security_flags(const ClassicDeviceRecord& d, const Flag* flags)
+{
+    for (int i = 0; i < d.security_flag_count; ++i) {
+        if (!flags[i])
+            continue;
+        const int r = tried_until_done([&] { return program_security_flag(d, i); });
+        if (r != 1)
+            return r;
+    }
+    return 1;
+}
 
 // Dialect 1: bit 0 of the answer when the read word is 0x0700, else bit 7,
 // inverted on parts that read it so.
@@ -34,6 +49,11 @@ int d2_program_eeprom_security_bit(const ClassicDeviceRecord& d, int bit);
 // 7 the additional security); 0 without a read on parts that cannot read it.
 int d2_read_addl_security(const ClassicDeviceRecord& d, std::uint8_t& value);
 int d2_write_addl_security(const ClassicDeviceRecord& d, std::uint8_t value);
+// Sets bits 5, 6 and 7 of the byte where `flags` says so; programming never
+// clears one (the erase does).
+int d2_program_addl_security(const ClassicDeviceRecord& d, const int flags[3]);
+// Bit 0 of the byte (the status byte) to `value`, the other bits kept.
+int d2_program_status_bit(const ClassicDeviceRecord& d, int value);
 
 // Dialect 2: the boot vector (sub-function 02); `reset_boot_vector` without
 // a read on parts that cannot read it.

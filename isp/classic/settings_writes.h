@@ -6,6 +6,7 @@
 #pragma once
 
 #include "isp/classic/classic_device.h"
+#include "isp/classic/op_retry.h"
 #include "qz_interface.h"
 
 namespace qz {
@@ -27,15 +28,5 @@ IspResult* write_configuration(const ClassicDeviceRecord& d, int value);
 IspResult* write_security_flags(const ClassicDeviceRecord& d, const int* flags);
 // Additional security bits 5, 6 and 7 from three flags (dialect 2).
 IspResult* write_addl_security(const ClassicDeviceRecord& d, const int flags[3]);
-
-// Up to 6 tries of `step` while it gives anything but 1.
-template <typename F>
-int with_tries(F step)
-{
-    int r = -18;
-    for (int i = 0; i < 6 && r != 1; ++i)
-        r = step();
-    return r;
-}
 
 } // namespace qz

@@ -25,6 +25,24 @@ struct ProgramSources {
     HexAddressing addressing = HexAddressing::kIntel;
 };
 
+// The sources named by a programming request (any request with the HEX
+// file, JIT module and production task fields).
+template <typename Request>
+ProgramSources program_sources_of(const Request& req, HexAddressing addressing = HexAddressing::kIntel)
+{
+    ProgramSources sources;
+    sources.hex_file = req.hex_file;
+    sources.jit_module = req.jit_module;
+    sources.jit_arguments = req.jit_arguments;
+    sources.jit_timeout_s = req.jit_timeout_s;
+    sources.tasks = req.tasks;
+    sources.task_count = req.task_count;
+    sources.cb = req.cb;
+    sources.user = req.user;
+    sources.addressing = addressing;
+    return sources;
+}
+
 // nullptr when every source is in the sink, else the failure's result.
 IspResult* load_program_sources(const ProgramSources& sources, ProgramSink& sink);
 

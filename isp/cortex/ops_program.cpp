@@ -89,17 +89,8 @@ IspResult* Engine::allocate()
 
 IspResult* Engine::load_sources()
 {
-    ProgramSources sources;
-    sources.hex_file = req_.hex_file;
-    sources.jit_module = req_.jit_module;
-    sources.jit_arguments = req_.jit_arguments;
-    sources.jit_timeout_s = req_.jit_timeout_s;
-    sources.tasks = req_.tasks;
-    sources.task_count = req_.task_count;
-    sources.cb = req_.cb;
-    sources.user = req_.user;
     ProgramImagesSink sink(images_.flash, *ram_image());
-    return load_program_sources(sources, sink);
+    return load_program_sources(program_sources_of(req_), sink);
 }
 
 bool Engine::is_data(std::uint8_t byte) const

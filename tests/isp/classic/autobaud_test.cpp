@@ -3,6 +3,7 @@
 #include "isp/classic/autobaud.h"
 #include "isp/core/errorcodes.h"
 #include "tests/isp/classic/classicfixture.h"
+#include "tests/isp/classic/partnumbers.h"
 
 #include <future>
 #include <thread>
@@ -12,10 +13,9 @@ using namespace qz;
 
 namespace {
 
-constexpr int k89C51RB2Hxx = 2;
+using namespace classictest;
+
 constexpr int kXaG49 = 11;
-constexpr int k89V51RD2 = 49; // threaded autobaud
-constexpr int k89LPC922 = 25;
 
 class Autobaud : public classictest::ClassicFixture {};
 

@@ -5,27 +5,15 @@
 #include "isp/classic/baud_switch.h"
 #include "isp/core/errorcodes.h"
 #include "tests/isp/classic/classicfixture.h"
+#include "tests/isp/classic/partnumbers.h"
 
 using namespace qz;
 
 namespace {
 
-constexpr int k89C51RB2Hxx = 2;
-constexpr int k89LPC935 = 38;
+using namespace classictest;
 
-class BaudSwitch : public classictest::ClassicFixture {
-protected:
-    // The reload record goes out in the pause after it: hold the pause
-    // until the part has taken it, as the real 500 ms would.
-    void waitForReload(const std::string& record)
-    {
-        rec.onSleep = [this, record](unsigned ms) {
-            if (ms == 500) {
-                EXPECT_TRUE(partGot(record));
-            }
-        };
-    }
-};
+class BaudSwitch : public classictest::ClassicFixture {};
 
 TEST_F(BaudSwitch, DialectOneSkipsReloadsAboveTheLimitAndSwitchesTo19200)
 {

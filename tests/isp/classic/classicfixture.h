@@ -48,16 +48,7 @@ protected:
         qz::classic_library_loaded();
         platform::installSleeper(&rec);
         platform::installLineControl(&rec);
-        char tmpl[] = "/tmp/qzclassictestXXXXXX";
-        int fd = ::mkstemp(tmpl);
-        ASSERT_GE(fd, 0);
-        ::close(fd);
-        logPath_ = tmpl;
-        qz::SessionRecord& s = qz::session();
-        s.debugLog = 1;
-        std::snprintf(s.logPath, sizeof s.logPath, "%s", logPath_.c_str());
-        for (int b = 0; b < 256; ++b)
-            inverse_[qz::log_substitute(static_cast<unsigned char>(b))] = static_cast<unsigned char>(b);
+        ASSERT_TRUE(log_.open("qzclassictest"));
     }
 
     void TearDown() override
@@ -72,7 +63,7 @@ protected:
         qz::reset_classic_state();
         qz::set_serial_flavour(qz::kCortexSerialFlavour);
         qz::set_driver_identity(qz::kCortexIdentity);
-        std::remove(logPath_.c_str());
+        log_.remove();
     }
 
     // Starts a simulated part.
@@ -91,14 +82,7 @@ protected:
         rec.take();
     }
 
-    std::string logText() const
-    {
-        std::ifstream in(logPath_, std::ios::binary);
-        std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        for (char& c : raw)
-            c = static_cast<char>(inverse_[static_cast<unsigned char>(c)]);
-        return raw;
-    }
+    std::string logText() const { return log_.text(); }
     bool logged(const std::string& line) const { return logText().find(line) != std::string::npos; }
 
     // Waits (up to 5 s) until the part has taken the given record.
@@ -113,12 +97,23 @@ protected:
         return false;
     }
 
+    // Holds the pause after a reload record until the part has taken the
+    // record and its reply is on the line, as the real 500 ms would: a
+    // reply still on its way would land after the purge, at the new rate.
+    void waitForReload(const std::string& record)
+    {
+        rec.onSleep = [this, record](unsigned ms) {
+            if (ms == 500) {
+                EXPECT_TRUE(part->waitForAnswer(record, 5000)) << record;
+            }
+        };
+    }
+
     porttest::Recorder rec;
     std::unique_ptr<sim::ClassicSim> part;
 
 private:
-    std::string logPath_;
-    std::array<unsigned char, 256> inverse_{};
+    porttest::DebugLogFile log_;
 };
 
 } // namespace classictest

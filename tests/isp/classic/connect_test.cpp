@@ -6,6 +6,7 @@
 #include "tests/isp/classic/classicfixture.h"
 
 #include "qz_interface.h"
+#include "tests/isp/classic/partnumbers.h"
 
 #include <cstring>
 #include <future>
@@ -14,9 +15,7 @@ using namespace qz;
 
 namespace {
 
-constexpr int k89C51RB2Hxx = 2;
-constexpr int k89V51RD2 = 49;
-constexpr int k89LPC935 = 38;
+using namespace classictest;
 
 class Connect : public classictest::ClassicFixture {
 protected:
@@ -35,15 +34,6 @@ protected:
     {
         return std::uint32_t(r->data[0]) << 24 | std::uint32_t(r->data[1]) << 16 | std::uint32_t(r->data[2]) << 8 |
                r->data[3];
-    }
-    // Holds the pause after a reload record until the part has it.
-    void waitForReload(const std::string& record)
-    {
-        rec.onSleep = [this, record](unsigned ms) {
-            if (ms == 500) {
-                EXPECT_TRUE(partGot(record));
-            }
-        };
     }
 };
 

@@ -4,6 +4,7 @@
 #include "isp/classic/record_senders.h"
 #include "isp/core/errorcodes.h"
 #include "tests/isp/classic/classicfixture.h"
+#include "tests/isp/classic/partnumbers.h"
 
 #include <algorithm>
 
@@ -12,9 +13,7 @@ using sim::ClassicFaultKind;
 
 namespace {
 
-constexpr int k89C51RB2Hxx = 2;
-constexpr int k89V51RD2 = 49;
-constexpr int k89LPC932 = 19;
+using namespace classictest;
 
 const ClassicDeviceRecord& dev(int number)
 {

@@ -4,6 +4,7 @@
 #include "isp/classic/export_order.h"
 
 #include "qz_interface.h"
+#include "tests/isp/core/libsymbols.h"
 
 #include <gtest/gtest.h>
 
@@ -20,52 +21,6 @@
 #include <string>
 
 namespace {
-
-std::string runTool(const std::string& command)
-{
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-    if (!p)
-        return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p.get())) > 0)
-        out.append(buf, n);
-    return out;
-}
-
-std::set<std::string> definedDynamicSymbols()
-{
-    std::istringstream nm(runTool(std::string("nm -D --defined-only '") + QZ_CLASSIC_LIBRARY + "'"));
-    std::set<std::string> exported;
-    std::string line;
-    while (std::getline(nm, line)) {
-        std::istringstream fields(line);
-        std::string address, type, name;
-        if (fields >> address >> type >> name)
-            exported.insert(name);
-    }
-    return exported;
-}
-
-std::set<std::string> versionScriptNames()
-{
-    std::ifstream in(QZ_CLASSIC_VERSION_SCRIPT);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::size_t from = text.find("global:");
-    const std::size_t to = text.find("local:");
-    std::set<std::string> names;
-    if (from == std::string::npos || to == std::string::npos)
-        return names;
-    std::istringstream words(text.substr(from + 7, to - from - 7));
-    std::string word;
-    while (words >> word) {
-        word.erase(std::remove(word.begin(), word.end(), ';'), word.end());
-        if (!word.empty())
-            names.insert(word);
-    }
-    return names;
-}
 
 class ClassicExports : public ::testing::Test {
 protected:
@@ -103,19 +58,19 @@ void* ClassicExports::lib_ = nullptr;
 
 TEST_F(ClassicExports, ExactlyTheSixtyOneNamesOfTheVersionScript)
 {
-    const std::set<std::string> exported = definedDynamicSymbols();
+    const std::set<std::string> exported = libtest::definedDynamicSymbols(QZ_CLASSIC_LIBRARY);
     const std::set<std::string> order(qz::kClassicExportOrder.begin(), qz::kClassicExportOrder.end());
     EXPECT_EQ(order.size(), 61u);
     EXPECT_EQ(exported.size(), 61u);
     EXPECT_EQ(exported, order);
-    EXPECT_EQ(exported, versionScriptNames());
+    EXPECT_EQ(exported, libtest::versionScriptNameSet(QZ_CLASSIC_VERSION_SCRIPT));
     for (const char* name : qz::kClassicExportOrder)
         EXPECT_NE(dlsym(lib_, name), nullptr) << name;
 }
 
 TEST_F(ClassicExports, BindsItsOwnSymbolsInternally)
 {
-    const std::string dynamic = runTool(std::string("readelf -d '") + QZ_CLASSIC_LIBRARY + "'");
+    const std::string dynamic = libtest::runTool(std::string("readelf -d '") + QZ_CLASSIC_LIBRARY + "'");
     EXPECT_NE(dynamic.find("SYMBOLIC"), std::string::npos) << dynamic;
 }
 

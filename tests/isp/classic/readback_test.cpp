@@ -6,6 +6,7 @@
 #include "isp/core/errorcodes.h"
 #include "isp/core/hexwriter.h"
 #include "tests/isp/classic/classicfixture.h"
+#include "tests/isp/classic/partnumbers.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,10 +20,9 @@ using sim::ClassicFaultKind;
 
 namespace {
 
-constexpr int k89C51RB2Hxx = 2;
+using namespace classictest;
+
 constexpr int kXAG49 = 11;
-constexpr int k89C669 = 21;
-constexpr int k89V51RD2 = 49;
 
 const ClassicDeviceRecord& dev(int number)
 {

@@ -5,6 +5,7 @@
 #include "isp/core/errorcodes.h"
 #include "isp/core/result.h"
 #include "tests/isp/classic/classicfixture.h"
+#include "tests/isp/classic/partnumbers.h"
 
 #include <string>
 
@@ -12,10 +13,7 @@ using namespace qz;
 
 namespace {
 
-constexpr int k89C51RB2Hxx = 2;
-constexpr int k89LPC922 = 25;
-constexpr int k89LPC966 = 68;
-constexpr int k89V52X2 = 69;
+using namespace classictest;
 
 // Calls the operation with arguments that pass its own checks.
 const IspResult* call(ClassicOp op)

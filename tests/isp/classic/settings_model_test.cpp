@@ -4,6 +4,7 @@
 #include "isp/classic/settings_ops.h"
 #include "isp/core/errorcodes.h"
 #include "tests/isp/classic/classicfixture.h"
+#include "tests/isp/classic/partnumbers.h"
 
 #include <algorithm>
 #include <string>
@@ -13,11 +14,7 @@ using namespace qz;
 
 namespace {
 
-constexpr int k89C51RB2Hxx = 2;
-constexpr int k89V51RD2 = 49;
-constexpr int k89LPC922 = 25;
-constexpr int k89LPC966 = 68;
-constexpr int k89V52X2 = 69;
+using namespace classictest;
 
 std::vector<int> g_pages;
 int recordPage(int event, int value, int, int)

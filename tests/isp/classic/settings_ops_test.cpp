@@ -5,6 +5,7 @@
 #include "isp/classic/settings_ops.h"
 #include "isp/core/errorcodes.h"
 #include "tests/isp/classic/classicfixture.h"
+#include "tests/isp/classic/partnumbers.h"
 
 #include <cstdio>
 #include <map>
@@ -16,11 +17,7 @@ using sim::ClassicFaultKind;
 
 namespace {
 
-constexpr int k89LPC932 = 19;
-constexpr int k89LPC922 = 25;
-constexpr int k89V51RD2 = 49;
-constexpr int k89LPC966 = 68;
-constexpr int k89V52X2 = 69;
+using namespace classictest;
 
 const ClassicDeviceRecord& dev(int number)
 {

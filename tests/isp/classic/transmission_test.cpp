@@ -7,6 +7,7 @@
 #include "isp/classic/transmission.h"
 #include "isp/core/errorcodes.h"
 #include "tests/isp/classic/classicfixture.h"
+#include "tests/isp/classic/partnumbers.h"
 
 #include <algorithm>
 #include <vector>
@@ -16,10 +17,9 @@ using sim::ClassicFaultKind;
 
 namespace {
 
-constexpr int k89C51RB2Hxx = 2;
+using namespace classictest;
+
 constexpr int kXaG49 = 11;
-constexpr int k89C669 = 21;
-constexpr int k89LPC922 = 25;
 
 const ClassicDeviceRecord& dev(int number)
 {

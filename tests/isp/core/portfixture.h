@@ -100,6 +100,47 @@ inline bool portReadable()
     return ::poll(&p, 1, 5000) == 1;
 }
 
+// A fresh temporary file as the session's diagnostic log, read back with
+// the log's character substitutions undone.
+class DebugLogFile {
+public:
+    // False when no file could be made.
+    bool open(const char* prefix)
+    {
+        std::string tmpl = std::string("/tmp/") + prefix + "XXXXXX";
+        int fd = ::mkstemp(&tmpl[0]);
+        if (fd < 0)
+            return false;
+        ::close(fd);
+        path_ = tmpl;
+        qz::SessionRecord& s = qz::session();
+        s.debugLog = 1;
+        std::snprintf(s.logPath, sizeof s.logPath, "%s", path_.c_str());
+        for (int b = 0; b < 256; ++b)
+            inverse_[qz::log_substitute(static_cast<unsigned char>(b))] = static_cast<unsigned char>(b);
+        return true;
+    }
+    void remove()
+    {
+        if (!path_.empty())
+            std::remove(path_.c_str());
+        path_.clear();
+    }
+
+    std::string text() const
+    {
+        std::ifstream in(path_, std::ios::binary);
+        std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (char& c : raw)
+            c = static_cast<char>(inverse_[static_cast<unsigned char>(c)]);
+        return raw;
+    }
+
+private:
+    std::string path_;
+    std::array<unsigned char, 256> inverse_{};
+};
+
 class PortFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -109,18 +150,10 @@ protected:
         platform::installSleeper(&rec);
         if (recordLines)
             platform::installLineControl(&rec);
-        char tmpl[] = "/tmp/qzporttestXXXXXX";
-        int fd = ::mkstemp(tmpl);
-        ASSERT_GE(fd, 0);
-        ::close(fd);
-        logPath_ = tmpl;
+        ASSERT_TRUE(log_.open("qzporttest"));
         qz::SessionRecord& s = qz::session();
-        s.debugLog = 1;
-        std::snprintf(s.logPath, sizeof s.logPath, "%s", logPath_.c_str());
         s.t1Ms = 120;
         s.t2Ms = 240;
-        for (int b = 0; b < 256; ++b)
-            inverse_[qz::log_substitute(static_cast<unsigned char>(b))] = static_cast<unsigned char>(b);
     }
 
     void TearDown() override
@@ -130,18 +163,11 @@ protected:
         platform::installLineControl(nullptr);
         platform::installSleeper(nullptr);
         qz::reset_session_slots();
-        std::remove(logPath_.c_str());
+        log_.remove();
     }
 
     // The diagnostic log so far, as meant.
-    std::string logText() const
-    {
-        std::ifstream in(logPath_, std::ios::binary);
-        std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        for (char& c : raw)
-            c = static_cast<char>(inverse_[static_cast<unsigned char>(c)]);
-        return raw;
-    }
+    std::string logText() const { return log_.text(); }
     bool logged(const std::string& line) const
     {
         return logText().find(line) != std::string::npos;
@@ -168,8 +194,7 @@ protected:
     Recorder rec;
 
 private:
-    std::string logPath_;
-    std::array<unsigned char, 256> inverse_{};
+    DebugLogFile log_;
 };
 
 } // namespace porttest

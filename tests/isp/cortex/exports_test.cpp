@@ -4,6 +4,7 @@
 #include "isp/cortex/export_order.h"
 
 #include "qz_interface.h"
+#include "tests/isp/core/libsymbols.h"
 #include "tests/isp/core/opsfixture.h"
 
 #include <gtest/gtest.h>
@@ -54,55 +55,6 @@ const std::set<std::string> kFrameExports = {
     "qz_program_eeprom",
 };
 
-// The names under "global:" in the version script.
-std::set<std::string> versionScriptNames()
-{
-    std::string text = opstest::readFile(QZ_CORTEX_VERSION_SCRIPT);
-    std::size_t from = text.find("global:");
-    std::size_t to = text.find("local:");
-    EXPECT_NE(from, std::string::npos);
-    EXPECT_NE(to, std::string::npos);
-    std::set<std::string> names;
-    if (from == std::string::npos || to == std::string::npos)
-        return names;
-    std::istringstream in(text.substr(from + 7, to - from - 7));
-    std::string word;
-    while (in >> word) {
-        word.erase(std::remove(word.begin(), word.end(), ';'), word.end());
-        if (!word.empty())
-            names.insert(word);
-    }
-    return names;
-}
-
-std::string runTool(const std::string& command)
-{
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> p(popen(command.c_str(), "r"), pclose);
-    if (!p)
-        return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p.get())) > 0)
-        out.append(buf, n);
-    return out;
-}
-
-// The names the library defines in its dynamic symbol table.
-std::set<std::string> definedDynamicSymbols()
-{
-    std::istringstream nm(runTool(std::string("nm -D --defined-only '") + QZ_CORTEX_LIBRARY + "'"));
-    std::set<std::string> exported;
-    std::string line;
-    while (std::getline(nm, line)) {
-        std::istringstream fields(line);
-        std::string address, type, name;
-        if (fields >> address >> type >> name)
-            exported.insert(name);
-    }
-    return exported;
-}
-
 class ExportsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { lib_ = dlopen(QZ_CORTEX_LIBRARY, RTLD_NOW | RTLD_LOCAL); }
@@ -131,10 +83,10 @@ void* ExportsTest::lib_ = nullptr;
 
 TEST_F(ExportsTest, DynamicSymbolsAreExactlyTheDefinedExports)
 {
-    const std::set<std::string> exported = definedDynamicSymbols();
+    const std::set<std::string> exported = libtest::definedDynamicSymbols(QZ_CORTEX_LIBRARY);
     // Exactly what the version script lists, each defined, nothing else
     // leaking out; every one an export of the interface.
-    EXPECT_EQ(exported, versionScriptNames());
+    EXPECT_EQ(exported, libtest::versionScriptNameSet(QZ_CORTEX_VERSION_SCRIPT));
     for (const std::string& name : exported)
         EXPECT_NE(qz::cortex_export_ordinal(name.c_str()), 0) << name;
     for (const std::string& name : kFrameExports)
@@ -143,7 +95,7 @@ TEST_F(ExportsTest, DynamicSymbolsAreExactlyTheDefinedExports)
 
 TEST_F(ExportsTest, ExportsExactlyTheSixtyOneNamesEachResolvable)
 {
-    const std::set<std::string> exported = definedDynamicSymbols();
+    const std::set<std::string> exported = libtest::definedDynamicSymbols(QZ_CORTEX_LIBRARY);
     const std::set<std::string> interface(qz::kCortexExportOrder.begin(), qz::kCortexExportOrder.end());
     EXPECT_EQ(exported, interface);
     for (const char* name : qz::kCortexExportOrder)
@@ -152,7 +104,7 @@ TEST_F(ExportsTest, ExportsExactlyTheSixtyOneNamesEachResolvable)
 
 TEST_F(ExportsTest, LibraryBindsItsOwnSymbolsInternally)
 {
-    std::string dynamic = runTool(std::string("readelf -d '") + QZ_CORTEX_LIBRARY + "'");
+    std::string dynamic = libtest::runTool(std::string("readelf -d '") + QZ_CORTEX_LIBRARY + "'");
     EXPECT_NE(dynamic.find("SYMBOLIC"), std::string::npos) << dynamic;
 }
 

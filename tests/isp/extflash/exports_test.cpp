@@ -4,6 +4,7 @@
 #include "isp/cortex/export_order.h"
 
 #include "qz_interface.h"
+#include "tests/isp/core/libsymbols.h"
 
 #include <gtest/gtest.h>
 
@@ -20,53 +21,6 @@
 #include <vector>
 
 namespace {
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> versionScriptNames()
-{
-    const std::string text = readFile(QZ_EXTFLASH_VERSION_SCRIPT);
-    const std::size_t from = text.find("global:");
-    const std::size_t to = text.find("local:");
-    std::vector<std::string> names;
-    if (from == std::string::npos || to == std::string::npos)
-        return names;
-    std::istringstream in(text.substr(from + 7, to - from - 7));
-    std::string word;
-    while (in >> word) {
-        word.erase(std::remove(word.begin(), word.end(), ';'), word.end());
-        if (!word.empty())
-            names.push_back(word);
-    }
-    return names;
-}
-
-std::set<std::string> definedDynamicSymbols()
-{
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> p(
-        popen((std::string("nm -D --defined-only '") + QZ_EXTFLASH_LIBRARY + "'").c_str(), "r"), pclose);
-    if (p) {
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p.get())) > 0)
-            out.append(buf, n);
-    }
-    std::istringstream nm(out);
-    std::set<std::string> names;
-    std::string line;
-    while (std::getline(nm, line)) {
-        std::istringstream fields(line);
-        std::string address, type, name;
-        if (fields >> address >> type >> name)
-            names.insert(name);
-    }
-    return names;
-}
 
 class ExtFlashExportsTest : public ::testing::Test {
 protected:
@@ -94,9 +48,9 @@ void* ExtFlashExportsTest::lib_ = nullptr;
 
 TEST_F(ExtFlashExportsTest, ExportsExactlyTheSixtyOneNamesInTheCortexOrder)
 {
-    const std::vector<std::string> listed = versionScriptNames();
+    const std::vector<std::string> listed = libtest::versionScriptNames(QZ_EXTFLASH_VERSION_SCRIPT);
     EXPECT_EQ(listed, std::vector<std::string>(qz::kCortexExportOrder.begin(), qz::kCortexExportOrder.end()));
-    EXPECT_EQ(definedDynamicSymbols(), std::set<std::string>(listed.begin(), listed.end()));
+    EXPECT_EQ(libtest::definedDynamicSymbols(QZ_EXTFLASH_LIBRARY), std::set<std::string>(listed.begin(), listed.end()));
     for (const char* name : qz::kCortexExportOrder)
         EXPECT_NE(dlsym(lib_, name), nullptr) << name;
 }

@@ -101,6 +101,7 @@ public:
 
     void addFault(const ClassicFault& fault) { faults_.push_back(fault); }
     std::vector<std::string> records() const { return records_; }
+    std::size_t recordCount() const { return records_.size(); }
     // Every flash address written since its last erase.
     std::map<std::uint32_t, std::uint8_t> memory() const { return flash_.written(); }
     const ClassicFlash& flash() const { return flash_; }

@@ -50,6 +50,7 @@ void ClassicSim::run()
         // The rate the host has set now applies to what it just wrote.
         const unsigned host = pty_.baudRate();
         std::string out;
+        std::size_t taken = 0;
         {
             std::lock_guard<std::mutex> lock(mu_);
             for (ssize_t i = 0; i < n; ++i) {
@@ -58,10 +59,12 @@ void ClassicSim::run()
                 // loader that answers at once would.
                 out += loader_.takeOutput();
             }
+            taken = loader_.recordCount();
         }
         bytesIn_ += static_cast<std::uint64_t>(n);
         if (!out.empty() && pty_.writeAll(out))
             bytesOut_ += out.size();
+        recordsAnswered_ = taken;
     }
 }
 
@@ -152,6 +155,20 @@ bool ClassicSim::waitForBytes(std::uint64_t count, int timeoutMs) const
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
+}
+
+bool ClassicSim::waitForAnswer(const std::string& record, int timeoutMs) const
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const std::vector<std::string> r = records();
+        for (std::size_t i = 0; i < r.size(); ++i)
+            if (r[i] == record && recordsAnswered_.load() > i)
+                return true;
+        if (std::chrono::steady_clock::now() > until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 } // namespace sim

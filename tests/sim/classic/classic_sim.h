@@ -66,6 +66,10 @@ public:
     std::uint64_t bytesSent() const { return bytesOut_.load(); }
     // Waits until at least `count` bytes came (false after timeoutMs).
     bool waitForBytes(std::uint64_t count, int timeoutMs) const;
+    // Waits until the part has taken `record` and written all it said in
+    // reply onto the pty (false after timeoutMs). Taken is not answered:
+    // the reply leaves after the part lets go of its lock.
+    bool waitForAnswer(const std::string& record, int timeoutMs) const;
 
 private:
     void run();
@@ -78,6 +82,8 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<std::uint64_t> bytesIn_{0};
     std::atomic<std::uint64_t> bytesOut_{0};
+    // Records whose replies are all on the pty.
+    std::atomic<std::size_t> recordsAnswered_{0};
     std::atomic<bool> pace_{false};
     bool pacedLoop_ = false;
 };

@@ -41,6 +41,7 @@ void ClassicSim::runPaced()
     std::string outq;
     Clock::time_point inClock{}, outClock{};
     bool outIdle = true;
+    std::size_t taken = 0;
     const int fd = pty_.masterFd();
     while (!stop_) {
         Clock::time_point now = Clock::now();
@@ -51,6 +52,7 @@ void ClassicSim::runPaced()
                 outq += loader_.takeOutput();
                 inq.pop_front();
             }
+            taken = loader_.recordCount();
         }
         const std::chrono::nanoseconds t = byteTime(pty_.baudRate(), pace_);
         bool blocked = false;
@@ -79,6 +81,8 @@ void ClassicSim::runPaced()
             outClock += t * static_cast<long>(done);
         }
         outIdle = outq.empty();
+        if (outIdle)
+            recordsAnswered_ = taken;
 
         Clock::time_point next = now + std::chrono::milliseconds(20);
         if (!inq.empty())
