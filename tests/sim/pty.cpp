@@ -1,6 +1,8 @@
 #include "tests/sim/pty.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -135,6 +137,37 @@ void Pty::drain()
 {
     while (!readSome(0).empty()) {
     }
+}
+
+LineReady waitOnLine(int wakeFd, int masterFd, bool wantRead, bool wantWrite, bool brokenBefore,
+                     std::chrono::steady_clock::time_point now, std::chrono::steady_clock::time_point deadline)
+{
+    if (brokenBefore) {
+        wantRead = wantWrite = false;
+        deadline = std::min(deadline, now + std::chrono::milliseconds(20));
+    }
+    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {masterFd, 0, 0}};
+    if (wantRead)
+        fds[1].events |= POLLIN;
+    if (wantWrite)
+        fds[1].events |= POLLOUT;
+    const long long waitNs = std::max<long long>(
+        0, std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - now).count());
+    timespec ts;
+    ts.tv_sec = static_cast<time_t>(waitNs / 1'000'000'000LL);
+    ts.tv_nsec = static_cast<long>(waitNs % 1'000'000'000LL);
+    if (ppoll(fds, fds[1].events ? 2 : 1, &ts, nullptr) <= 0)
+        return LineReady::Nothing;
+    if (fds[0].revents & POLLIN) {
+        std::uint64_t v;
+        ssize_t n = read(wakeFd, &v, sizeof v);
+        (void)n;
+    }
+    if (fds[1].revents & POLLIN)
+        return LineReady::Readable;
+    if (fds[1].revents & (POLLHUP | POLLERR))
+        return LineReady::Broken;
+    return LineReady::Nothing;
 }
 
 } // namespace sim

@@ -2,6 +2,7 @@
 // master side, the program under test opens slavePath() as its serial port.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 
@@ -39,6 +40,14 @@ private:
     int slaveKeeper_ = -1;
     std::string slavePath_;
 };
+
+// One wait of a simulator's loop on its wake signal and its line, until the
+// deadline. A line that broke on the last wait is not polled this time, and
+// the wait is then at most 20 ms, so the loop neither spins on the error nor
+// misses the program opening its port again. The wake signal is drained.
+enum class LineReady { Nothing, Readable, Broken };
+LineReady waitOnLine(int wakeFd, int masterFd, bool wantRead, bool wantWrite, bool brokenBefore,
+                     std::chrono::steady_clock::time_point now, std::chrono::steady_clock::time_point deadline);
 
 // Maps a termios speed constant to bits per second (0 when unknown).
 unsigned speedToBaud(unsigned speed);

@@ -252,35 +252,10 @@ void LpcSim::run()
                     hook(ev);
             continue;
         }
-        if (broken) {
-            // The line failed (no reader ever opened it, or it hung up):
-            // wait instead of spinning on the error.
-            wantRead = wantWrite = false;
-            next = std::min(next, now + std::chrono::milliseconds(20));
-        }
-        pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {pty_->masterFd(), 0, 0}};
-        if (wantRead)
-            fds[1].events |= POLLIN;
-        if (wantWrite)
-            fds[1].events |= POLLOUT;
-        const long long waitNs = std::max<long long>(
-            0, std::chrono::duration_cast<std::chrono::nanoseconds>(next - now).count());
-        timespec ts;
-        ts.tv_sec = static_cast<time_t>(waitNs / 1'000'000'000LL);
-        ts.tv_nsec = static_cast<long>(waitNs % 1'000'000'000LL);
-        int rc = ppoll(fds, fds[1].events ? 2 : 1, &ts, nullptr);
-        broken = false;
-        if (rc <= 0)
-            continue;
-        if (fds[0].revents & POLLIN) {
-            std::uint64_t v;
-            ssize_t n = read(wakeFd_, &v, sizeof v);
-            (void)n;
-        }
-        if (fds[1].revents & POLLIN)
+        const LineReady ready = waitOnLine(wakeFd_, pty_->masterFd(), wantRead, wantWrite, broken, now, next);
+        broken = ready == LineReady::Broken;
+        if (ready == LineReady::Readable)
             receive();
-        else if (fds[1].revents & (POLLHUP | POLLERR))
-            broken = true;
     }
     std::lock_guard<std::mutex> lock(mu_);
     running_ = false;
