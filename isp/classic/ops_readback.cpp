@@ -9,6 +9,7 @@
 #include "isp/classic/readback_commands.h"
 #include "isp/core/errorcodes.h"
 #include "isp/core/hexwriter.h"
+#include "isp/core/outputfile.h"
 #include "isp/core/programsource.h"
 #include "isp/core/result.h"
 
@@ -80,37 +81,6 @@ int read_tried(const ClassicDeviceRecord& d, std::uint32_t start, std::uint32_t 
     return tried_until_done([&] { return d1_read_memory(d, start, end, out); });
 }
 
-// A read-out file that did not come to its end is removed: what is left of
-// it could be taken for the part's whole contents.
-class ReadOutFile {
-public:
-    explicit ReadOutFile(const char* path) : path_(path) { f_ = open_file_retry(path, "wb"); }
-    ~ReadOutFile()
-    {
-        if (f_) {
-            std::fclose(f_);
-            std::remove(path_);
-        }
-    }
-    bool open() const { return f_ != nullptr; }
-    bool line(const char* text, std::size_t length)
-    {
-        return length != 0 && std::fwrite(text, 1, length, f_) == length && std::fputc('\n', f_) != EOF;
-    }
-    bool finish()
-    {
-        const bool ok = std::fclose(f_) == 0;
-        f_ = nullptr;
-        if (!ok)
-            std::remove(path_);
-        return ok;
-    }
-
-private:
-    const char* path_;
-    std::FILE* f_ = nullptr;
-};
-
 } // namespace
 
 IspResult* classic_verify(const char* hex_file, int skip_checksum_bytes, ProgressCallback cb, int user)
@@ -166,8 +136,10 @@ IspResult* classic_read_data(unsigned start, unsigned end, const char* out_file,
     const ClassicDeviceRecord& d = *selected_classic_device();
     if (IspResult* r = check_range(d, start, end))
         return r;
-    ReadOutFile file(out_file);
-    if (!file.open())
+    // A read-out that does not come to its end leaves the named file as it
+    // was: what is left of it could be taken for the part's whole contents.
+    OutputFile file;
+    if (!file.open(out_file))
         return set_result(kErrCreateFile, out_file ? out_file : "");
 
     char record[hex_record_length(kPiece) + 1];
@@ -190,16 +162,20 @@ IspResult* classic_read_data(unsigned start, unsigned end, const char* out_file,
         if (above_64k(d) && (!upper_written || (from >> 16) != upper)) {
             upper = from >> 16;
             upper_written = true;
-            if (!file.line(record, make_linear_address_record(static_cast<std::uint16_t>(upper), record, sizeof record)))
+            const std::size_t length =
+                make_linear_address_record(static_cast<std::uint16_t>(upper), record, sizeof record);
+            if (!file.write_line(record, length))
                 return set_result(kErrCreateFile, out_file);
         }
-        if (!file.line(record, make_data_record(static_cast<std::uint16_t>(from & 0xFFFF), n, data, record, sizeof record)))
+        const std::size_t length =
+            make_data_record(static_cast<std::uint16_t>(from & 0xFFFF), n, data, record, sizeof record);
+        if (!file.write_line(record, length))
             return set_result(kErrCreateFile, out_file);
         if (++pieces % 10 == 0 && !report_progress(cb, QZ_EVENT_READ_PROGRESS, static_cast<int>(from), 256, user))
             return isp_result();
         a = last + 1;
     }
-    if (!file.line(kHexEndRecord, sizeof kHexEndRecord - 1) || !file.finish())
+    if (!file.write_line(kHexEndRecord, sizeof kHexEndRecord - 1) || !file.commit())
         return set_result(kErrCreateFile, out_file);
     return set_success();
 }

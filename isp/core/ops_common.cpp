@@ -25,12 +25,12 @@ bool report_progress(ProgressCallback cb, int event, int value, int extra, int u
 
 std::FILE* open_file_retry(const char* path, const char* mode)
 {
-    if (path == nullptr || *path == '\0')
+    // A plain fopen for writing would block on a FIFO and truncate in place.
+    if (path == nullptr || *path == '\0' || mode == nullptr || mode[0] != 'r')
         return nullptr;
-    const bool input = mode != nullptr && mode[0] == 'r';
     for (int i = 0; i < kFileTries; ++i) {
         bool not_regular = false;
-        if (std::FILE* f = input ? open_regular_file(path, &not_regular) : std::fopen(path, mode))
+        if (std::FILE* f = open_regular_file(path, &not_regular))
             return f;
         // A folder or a device stays what it is: trying again cannot help.
         if (not_regular)

@@ -20,8 +20,10 @@ bool require_port();
 // the callback asks to cancel; a null callback never cancels.
 bool report_progress(ProgressCallback cb, int event, int value, int extra, int user);
 
-// fopen, tried kFileTries times; nullptr when every try failed. An input
-// file ("r" modes) must be a regular file: anything else fails at once.
+// Opens an input file ("r" modes), tried kFileTries times; nullptr when
+// every try failed. Only a regular file is taken: anything else fails at
+// once. Files the libraries write go through OutputFile, so other modes
+// give nullptr.
 std::FILE* open_file_retry(const char* path, const char* mode);
 
 // Data bytes `offset`.. of the result, most significant first.

@@ -9,6 +9,7 @@
 #include "isp/core/jitmodule.h"
 #include "isp/core/ops_common.h"
 #include "isp/core/result.h"
+#include "platform/tempfile.h"
 
 namespace qz {
 
@@ -81,15 +82,17 @@ IspResult* load_jit(const ProgramSources& s, ProgramSink& sink)
     std::string error;
     const int r = run_jit_module(s.jit_module, s.jit_arguments ? s.jit_arguments : "", &data_path, &message,
                                  kJitMessageSize, s.jit_timeout_s, &error);
+    // The data file is the one the run made in the temporary folder; unlink
+    // takes only that name away, never a folder the module left there.
     if (report_jit_message(s.cb, s.user, message) == 0) {
         if (r == 1)
-            std::remove(data_path.c_str());
+            platform::removeFile(data_path);
         return set_result(kErrCancelled);
     }
     if (r != 1)
         return set_result(kErrJustInTime, error.c_str());
     IspResult* failed = load_hex_path(data_path.c_str(), sink, s.addressing, kJitData);
-    std::remove(data_path.c_str());
+    platform::removeFile(data_path);
     return failed;
 }
 

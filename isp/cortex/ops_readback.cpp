@@ -9,6 +9,7 @@
 #include "isp/core/hexwriter.h"
 #include "isp/cortex/memtransfer.h"
 #include "isp/core/ops_common.h"
+#include "isp/core/outputfile.h"
 #include "isp/cortex/ops_security.h"
 #include "isp/core/result.h"
 #include "isp/cortex/selecteddevice.h"
@@ -35,38 +36,28 @@ IspResult* check_read_arguments(unsigned start, unsigned end)
     return nullptr;
 }
 
-bool write_line(std::FILE* f, const char* text, std::size_t length)
-{
-    return std::fwrite(text, 1, length, f) == length && std::fputc('\n', f) != EOF;
-}
-
-IspResult* write_failed(std::FILE* f, const char* path)
-{
-    std::fclose(f);
-    return set_result(kErrCreateFile, path);
-}
-
 } // namespace
 
 IspResult* op_read_data(unsigned start, unsigned end, const char* out_file, ProgressCallback cb, int user)
 {
     if (IspResult* failed = check_read_arguments(start, end))
         return failed;
+    // The file first, so that a path that cannot take it costs no talk with
+    // the part; a run that does not end well leaves it as it was.
+    OutputFile f;
+    if (!f.open(out_file))
+        return set_result(kErrCreateFile, out_file != nullptr ? out_file : "");
     IspResult* crp = op_read_security_bits();
     if (crp->status != QZ_STATUS_SUCCESS)
         return crp;
     if (crp->data[0] != 0)
         return set_result(kErrOperationFailed, "(reading data - security violation in device)");
 
-    std::FILE* f = open_file_retry(out_file, "wb");
-    if (f == nullptr)
-        return set_result(kErrCreateFile, out_file != nullptr ? out_file : "");
-
     char record[hex_record_length(kRecordBytes) + 1];
     std::uint32_t upper = start >> 16;
     std::size_t length = make_linear_address_record(static_cast<std::uint16_t>(upper), record, sizeof record);
-    if (!write_line(f, record, length))
-        return write_failed(f, out_file);
+    if (!f.write_line(record, length))
+        return set_result(kErrCreateFile, out_file);
 
     // Each record ends at 64 bytes, at a 64 KiB boundary (where its 16-bit
     // address would wrap) or at the end.
@@ -86,37 +77,31 @@ IspResult* op_read_data(unsigned start, unsigned end, const char* out_file, Prog
         while (run_last < end && record_last(run_last + 1) - address + 1 <= kReadRun)
             run_last = record_last(run_last + 1);
         const int r = read_memory(static_cast<std::uint32_t>(address), static_cast<std::uint32_t>(run_last), data);
-        if (r != 1) {
-            std::fclose(f);
-            // Only line and protection failures get the operation's words.
+        // Only line and protection failures get the operation's words.
+        if (r != 1)
             return r == -18 ? set_result(r) : report_engine_failure(r, "reading data");
-        }
         const std::uint64_t run_start = address;
         while (address <= run_last) {
             const std::uint64_t last = record_last(address);
             const std::uint32_t n = static_cast<std::uint32_t>(last - address + 1);
             if (n == kRecordBytes && ++pieces % kPiecesPerReport == 0 &&
-                !report_progress(cb, QZ_EVENT_READ_PROGRESS, static_cast<int>(address), 1024, user)) {
-                std::fclose(f);
+                !report_progress(cb, QZ_EVENT_READ_PROGRESS, static_cast<int>(address), 1024, user))
                 return isp_result();
-            }
             const std::uint32_t high = static_cast<std::uint32_t>(address >> 16);
             if (high != upper) {
                 upper = high;
                 length = make_linear_address_record(static_cast<std::uint16_t>(upper), record, sizeof record);
-                if (!write_line(f, record, length))
-                    return write_failed(f, out_file);
+                if (!f.write_line(record, length))
+                    return set_result(kErrCreateFile, out_file);
             }
             length = make_data_record(static_cast<std::uint16_t>(address & 0xFFFF), n, data + (address - run_start),
                                       record, sizeof record);
-            if (length == 0 || !write_line(f, record, length))
-                return write_failed(f, out_file);
+            if (!f.write_line(record, length))
+                return set_result(kErrCreateFile, out_file);
             address = last + 1;
         }
     }
-    if (!write_line(f, kHexEndRecord, sizeof kHexEndRecord - 1))
-        return write_failed(f, out_file);
-    if (std::fclose(f) != 0)
+    if (!f.write_line(kHexEndRecord, sizeof kHexEndRecord - 1) || !f.commit())
         return set_result(kErrCreateFile, out_file);
     return set_success();
 }
