@@ -7,12 +7,14 @@
 #include "isp/core/hexwriter.h"
 #include "tests/isp/classic/classicfixture.h"
 #include "tests/isp/classic/partnumbers.h"
+#include "tests/isp/core/outputscene.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace qz;
@@ -61,16 +63,18 @@ protected:
         ClassicFixture::SetUp();
         g_events.clear();
         g_cancelAt = -1;
+        // A name of a folder of the test's own, with nothing there yet: an
+        // earlier file of the name would stay after a failed read-out.
         char tmpl[] = "/tmp/qzclassicreadXXXXXX";
-        const int fd = ::mkstemp(tmpl);
-        ASSERT_GE(fd, 0);
-        ::close(fd);
-        out_ = tmpl;
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        out_ = dir_ + "/read.hex";
     }
     void TearDown() override
     {
         std::remove(out_.c_str());
         std::remove(hex_.c_str());
+        ::rmdir(dir_.c_str());
         ClassicFixture::TearDown();
     }
     void open(int number, std::uint8_t readType = 0x04)
@@ -114,6 +118,7 @@ protected:
         return v;
     }
 
+    std::string dir_;
     std::string out_;
     std::string hex_;
 };
@@ -156,6 +161,59 @@ TEST_F(Readback, AFailedReadOutLeavesNoFile)
     r = classic_read_data(0x0000, 0x00FF, out_.c_str(), record, 0);
     EXPECT_EQ(r->status, -20);
     EXPECT_FALSE(exists(out_));
+}
+
+// An output path that is no regular file (nor a link to one) gets the file
+// error before the part is asked anything, and never blocks: a FIFO that
+// nobody read held the call for good.
+TEST_F(Readback, ReadDataRefusesAnOutputThatIsNoRegularFile)
+{
+    open(k89V51RD2);
+    for (const outputscene::Case& c : outputscene::kRefused) {
+        outputscene::Scene scene(c.kind);
+        ASSERT_TRUE(scene.ok()) << c.name;
+        const auto before = scene.picture();
+        const std::size_t asked = part->records().size();
+        const auto [status, text] = scene.run([&] {
+            const IspResult* r = classic_read_data(0x0000, 0x001F, scene.path().c_str(), nullptr, 0);
+            return std::make_pair(r->status, std::string(r->text));
+        });
+        EXPECT_EQ(status, -9) << c.name;
+        EXPECT_EQ(text, "Error creating file. " + scene.path()) << c.name;
+        EXPECT_EQ(part->records().size(), asked) << c.name << ": the part was asked";
+        EXPECT_EQ(scene.picture(), before) << c.name;
+    }
+}
+
+// A failed or cancelled read-out leaves the folder as it was: an old file
+// keeps its contents, a link and its target stay, nothing of the new file
+// is left. A whole one takes the named file's place (through a link, the
+// target's).
+TEST_F(Readback, ReadDataReplacesTheNamedFileOnlyWhenWhole)
+{
+    open(k89V51RD2);
+    const auto bytes = counting(32, 0x40);
+    fill(k89V51RD2, 0x0000, bytes);
+    const std::string whole = dataRecord(0x0000, {bytes.begin(), bytes.begin() + 16}) + "\n" +
+                              dataRecord(0x0010, {bytes.begin() + 16, bytes.end()}) + "\n:00000001FF\n";
+    for (const outputscene::Case& c : outputscene::kWritable) {
+        outputscene::Scene scene(c.kind);
+        ASSERT_TRUE(scene.ok()) << c.name;
+        auto expected = scene.picture();
+        g_events.clear();
+        g_cancelAt = 1;
+        EXPECT_EQ(classic_read_data(0x0000, 0x00FF, scene.path().c_str(), record, 0)->status, -20) << c.name;
+        EXPECT_EQ(scene.picture(), expected) << c.name;
+        g_cancelAt = -1;
+        part->addFault({":05000004001000", ClassicFaultKind::Status, 'S', 6});
+        EXPECT_EQ(classic_read_data(0x0000, 0x003F, scene.path().c_str(), nullptr, 0)->status, -18) << c.name;
+        EXPECT_EQ(scene.picture(), expected) << c.name;
+
+        const IspResult* r = classic_read_data(0x0000, 0x001F, scene.path().c_str(), nullptr, 0);
+        ASSERT_EQ(r->status, 1) << c.name << ": " << r->text;
+        expected[expected.count("target") ? "target" : "out.hex"] = "file: " + whole;
+        EXPECT_EQ(scene.picture(), expected) << c.name;
+    }
 }
 
 TEST_F(Readback, ReadDataReportsEveryTenthPiece)

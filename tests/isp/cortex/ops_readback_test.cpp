@@ -4,13 +4,17 @@
 
 #include "isp/core/hexreader.h"
 #include "isp/core/hexwriter.h"
+#include "tests/isp/core/outputscene.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
 using namespace opstest;
+using outputscene::Scene;
 
 namespace {
 
@@ -101,6 +105,57 @@ TEST_F(LargeFlashTest, ReadBackAcrossA64KiBBoundary)
     EXPECT_EQ(loaded[0xFFEF], 0xEE);
     EXPECT_EQ(loaded[0x10030], 0xEE);
     EXPECT_NE(readFile(out).find(":020000040001F9\n"), std::string::npos);
+}
+
+// An output path that is no regular file (nor a link to one) gets the file
+// error before the part is asked anything, and never blocks: a FIFO that
+// nobody read held the call for good.
+TEST_F(OpsTest, ReadBackRefusesAnOutputThatIsNoRegularFile)
+{
+    sim.setFlash(withVectorChecksum(firmwareImage(0x8000, 0x800, 3)));
+    connectOrFail();
+    for (const outputscene::Case& c : outputscene::kRefused) {
+        Scene scene(c.kind);
+        ASSERT_TRUE(scene.ok()) << c.name;
+        const auto before = scene.picture();
+        sim.clearRecords();
+        const auto [status, text] = scene.run([&] {
+            const IspResult* r = qz_read_data(0, 0xFF, scene.path().c_str(), nullptr, 0);
+            return std::make_pair(r->status, std::string(r->text));
+        });
+        EXPECT_EQ(status, -9) << c.name;
+        EXPECT_EQ(text, "Error creating file. " + scene.path()) << c.name;
+        EXPECT_TRUE(sim.commands().empty()) << c.name << ": the part was asked";
+        EXPECT_EQ(scene.picture(), before) << c.name;
+    }
+}
+
+// A read-back that does not come to its end (here cancelled) leaves the
+// folder as it was: an old file keeps its contents, a link and its target
+// stay, nothing of the new file is left. A whole one takes the named file's
+// place (through a link, the target's).
+TEST_F(OpsTest, ReadBackReplacesTheNamedFileOnlyWhenWhole)
+{
+    const std::vector<std::uint8_t> image = withVectorChecksum(firmwareImage(0x8000, 0x800, 3));
+    sim.setFlash(image);
+    connectOrFail();
+    char line[qz::hex_record_length(64) + 1];
+    const std::size_t n = qz::make_data_record(0, 64, image.data(), line, sizeof line);
+    const std::string whole = ":020000040000FA\n" + std::string(line, n) + "\n:00000001FF\n";
+    for (const outputscene::Case& c : outputscene::kWritable) {
+        Scene scene(c.kind);
+        ASSERT_TRUE(scene.ok()) << c.name;
+        auto expected = scene.picture();
+        g_cancelOnEvent = 7;
+        EXPECT_EQ(qz_read_data(0, 0x7FF, scene.path().c_str(), record, 0)->status, -20) << c.name;
+        EXPECT_EQ(scene.picture(), expected) << c.name;
+
+        g_cancelOnEvent = 0;
+        const IspResult* r = qz_read_data(0, 0x3F, scene.path().c_str(), nullptr, 0);
+        ASSERT_EQ(r->status, 1) << c.name << ": " << r->text;
+        expected[expected.count("target") ? "target" : "out.hex"] = "file: " + whole;
+        EXPECT_EQ(scene.picture(), expected) << c.name;
+    }
 }
 
 } // namespace
