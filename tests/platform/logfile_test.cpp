@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -53,6 +54,13 @@ TEST_F(LogFile, RefusesASymbolicLink)
     ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
     EXPECT_EQ(platform::openLogForAppend(link), nullptr);
     EXPECT_EQ(contents(target), "keep");
+}
+
+TEST_F(LogFile, RefusesAFifo)
+{
+    const std::string fifo = dir + "/log";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(platform::openLogForAppend(fifo), nullptr);
 }
 
 } // namespace
