@@ -12,6 +12,20 @@ bool half_duplex()
     return session().halfDuplex != 0;
 }
 
+namespace {
+
+// A reply that missed its time-out may still be on its way: it is let in
+// and dropped, so that it cannot pass for the answer to a retry or to the
+// next command.
+int late_reply_dropped()
+{
+    sleep_ms(kLateReplyMs);
+    purge_port(0);
+    return kErrCommunicate;
+}
+
+} // namespace
+
 int read_more(std::size_t count, std::string& reply)
 {
     if (count == 0)
@@ -22,14 +36,14 @@ int read_more(std::size_t count, std::string& reply)
         for (std::size_t i = 0; i < count; ++i) {
             if (!port_read(&reply[at + i], 1, 0)) {
                 reply.resize(at + i);
-                return kErrCommunicate;
+                return late_reply_dropped();
             }
         }
         return 1;
     }
     if (!port_read(&reply[at], count, 0)) {
         reply.resize(at);
-        return kErrCommunicate;
+        return late_reply_dropped();
     }
     return 1;
 }
