@@ -51,6 +51,8 @@ int read_more(std::size_t count, std::string& reply)
 int exchange(const std::string& command, std::size_t extra, std::string& reply, std::size_t split_at)
 {
     reply.clear();
+    // Whatever came in since the last reply belongs to no command sent now.
+    purge_port(0);
     if (half_duplex()) {
         for (char c : command) {
             if (!port_write(&c, 1))
@@ -111,6 +113,7 @@ int send_crlf_command(const std::string& command, std::string& reply)
             return kErrCommunicate;
         return 1;
     }
+    purge_port(0);
     if (!port_write(command.data(), command.size()))
         return kErrCommunicate;
     return read_more(record + 1, reply);
