@@ -9,7 +9,7 @@ namespace {
 // Half-up rounding of a positive float; false when out of the 16-bit range.
 bool round_reload(float x, unsigned& r)
 {
-    if (x < 0.00001f)
+    if (!(x >= 0.00001f)) // NaN included
         return false;
     const double whole = std::floor(static_cast<double>(x));
     if (whole >= 65536.0)

@@ -10,6 +10,7 @@
 #include "isp/core/serialport.h"
 #include "isp/core/session.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -137,7 +138,8 @@ IspResult* classic_connect(const ConnectOptions* options, int size)
     if (o.high_speed) {
         if (o.clocks != 6 && o.clocks != 12 && o.clocks != 0)
             return report(kErrInvalidValue, "Clocks must be 6, 12 or 0");
-        if (o.oscillator_mhz == 0.0)
+        // NaN, infinities and rates at or below 0 give no baud-rate reload.
+        if (!(std::isfinite(o.oscillator_mhz) && o.oscillator_mhz > 0.0))
             return report(kErrInvalidValue, "Oscillator frequency must be valid to use high speed communications mode");
     }
 
@@ -163,6 +165,12 @@ IspResult* classic_connect(const ConnectOptions* options, int size)
         }
     }
     const ClassicDeviceRecord& d = *selected_classic_device();
+    const bool d1 = record_dialect(d) == kDialect1;
+    // A part that takes the oscillator in whole MHz cannot take NaN or an
+    // infinity; a negative frequency is not sent at all.
+    const bool sends_oscillator = d.send_oscillator && d1 && !(o.oscillator_mhz < 0.0);
+    if (sends_oscillator && !std::isfinite(o.oscillator_mhz))
+        return report(kErrInvalidValue, "Oscillator frequency must be valid");
 
     // A name that fills its whole field has no end within it.
     const std::size_t nameLength = strnlen(o.port_name, sizeof o.port_name);
@@ -203,12 +211,11 @@ IspResult* classic_connect(const ConnectOptions* options, int size)
         if (IspResult* ended = connect_icp(d, last))
             return ended;
     }
-    const bool d1 = record_dialect(d) == kDialect1;
     if (d.use_i2c_address && d1)
         last = send_i2c_address(d, o.i2c_address);
     if (IspResult* ended = end_on_failure(last, kI2cTexts))
         return ended;
-    if (d.send_oscillator && o.oscillator_mhz >= 0.0 && d1)
+    if (sends_oscillator)
         last = send_oscillator(d, o.oscillator_mhz);
     if (IspResult* ended = end_on_failure(last, kOscillatorTexts))
         return ended;

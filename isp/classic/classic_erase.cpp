@@ -148,17 +148,7 @@ IspResult* Erase::pages_of(int block)
     }
     for (std::uint32_t page = first; page < end && page < d_.page_limit; ++page) {
         const int p = static_cast<int>(page);
-        const int r = tried_until_done([&] {
-            if (dialect2(d_)) {
-                if (p == 0) {
-                    const int s = d2_write_status_bit(d_, 1);
-                    if (s != 1)
-                        return s;
-                }
-                return d2_erase_page(d_, p);
-            }
-            return d1_erase_page(d_, p);
-        });
+        const int r = tried_until_done([&] { return dialect2(d_) ? d2_erase_page(d_, p) : d1_erase_page(d_, p); });
         if (r != 1)
             return erase_failure(r, "page", p);
     }
@@ -177,16 +167,7 @@ IspResult* Erase::blocks(unsigned marks)
                 return failed;
             continue;
         }
-        const int r = tried_until_done([&] {
-            if (!dialect2(d_))
-                return d1_erase_block(d_, k);
-            if (k == 0) {
-                const int s = d2_write_status_bit(d_, 1);
-                if (s != 1)
-                    return s;
-            }
-            return d2_erase_sector(d_, k);
-        });
+        const int r = tried_until_done([&] { return dialect2(d_) ? d2_erase_sector(d_, k) : d1_erase_block(d_, k); });
         if (r != 1)
             return erase_failure(r, "block", k);
     }

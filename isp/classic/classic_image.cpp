@@ -1,12 +1,16 @@
 #include "isp/classic/classic_image.h"
 
 #include "isp/classic/family_blocks.h"
+#include "isp/core/debuglog.h"
 
 #include <cstring>
 
 namespace qz {
 
 namespace {
+
+// The configuration and security pseudo-addresses of the LPC900 files.
+constexpr std::uint64_t kPseudoFirst = 0xFFD8;
 
 bool pseudo_family(int family)
 {
@@ -59,17 +63,35 @@ void ClassicImageSink::lift(std::uint64_t first, const std::uint8_t* bytes, std:
 Placement ClassicImageSink::place(std::uint64_t address, const std::uint8_t* bytes, std::size_t count)
 {
     const std::uint64_t last = address + count - 1;
-    const std::uint64_t size = image_.bytes.size();
-    if (pseudo_family(d_.family) && last > 0xFFD7 && image_.base + size <= 0xFFD8) {
+    const std::uint64_t end = image_.base + image_.bytes.size(); // one past the image
+    if (pseudo_family(d_.family) && last >= kPseudoFirst && end <= kPseudoFirst) {
+        // Bytes of the record below the pseudo-addresses are data like any
+        // other: in the part they are programmed, past it they fail the run.
+        if (address < kPseudoFirst) {
+            const Placement below = place(address, bytes, static_cast<std::size_t>(kPseudoFirst - address));
+            if (below.kind == Placement::kOutside)
+                return below;
+        }
         lift(address, bytes, count);
         return {};
     }
-    if (address < image_.part_first || last > image_.part_last)
-        return {Placement::kOutside, address < image_.part_first ? address : image_.part_last + 1};
-    if (address >= image_.base && last < image_.base + size)
-        std::memcpy(image_.bytes.data() + (address - image_.base), bytes, count);
-    // A record that reaches past the image (into the boot loader's area) is
-    // left whole.
+    // The first address without a place: the record's own when it starts
+    // outside the part, else the first past the part's end.
+    if (address < image_.part_first || address > image_.part_last)
+        return {Placement::kOutside, address};
+    if (last > image_.part_last)
+        return {Placement::kOutside, image_.part_last + 1};
+    const std::uint64_t from = address > image_.base ? address : image_.base;
+    const std::uint64_t to = last < end ? last : end - 1;
+    if (from <= to && to < end)
+        std::memcpy(image_.bytes.data() + (from - image_.base), bytes + (from - address), to - from + 1);
+    // Bytes past the image lie in the part's boot loader area: they are
+    // left, and only they.
+    if (last >= end) {
+        const std::uint64_t spared = address > end ? address : end;
+        debug_logf("Data from 0x%04llX to 0x%04llX lies in the boot loader's area: left out\n",
+                   static_cast<unsigned long long>(spared), static_cast<unsigned long long>(last));
+    }
     return {};
 }
 

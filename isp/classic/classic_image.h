@@ -1,9 +1,10 @@
 // The flash image of a classic programming run and the sink that fills it
-// from the program sources: data records that lie in the image range are
-// copied in, data inside the part but past the range (the boot loader's
-// area) is left, data outside the part fails the run. On dialect 2 parts the
-// configuration, additional-security and sector-security values that a HEX
-// file carries at the pseudo-addresses near 0xFFFF are lifted out instead.
+// from the program sources: bytes that lie in the image range are copied
+// in, bytes inside the part but past the range (the boot loader's area) are
+// left and logged, data outside the part fails the run. On dialect 2 parts
+// the configuration, additional-security and sector-security values that a
+// HEX file carries at the pseudo-addresses from 0xFFD8 are lifted out
+// instead.
 #pragma once
 
 #include "isp/classic/classic_device.h"

@@ -2,6 +2,7 @@
 
 #include "isp/classic/command_templates.h"
 #include "isp/classic/hex_command.h"
+#include "isp/classic/settings_writes.h"
 #include "isp/classic/transmission.h"
 #include "isp/core/debuglog.h"
 #include "isp/core/errorcodes.h"
@@ -44,10 +45,9 @@ int send_reset(int method)
             return kErrCommunicate;
         return status_char_code(reply[command.size()]);
     default: {
-        char answer = 0;
-        if (!port_write("$", 1) || !port_read(&answer, 1, 0))
+        if (!port_write("$", 1) || read_more(1, reply) != 1)
             return kErrCommunicate;
-        return answer == '$' ? 1 : kErrOperationFailed;
+        return reply[0] == '$' ? 1 : kErrOperationFailed;
     }
     }
 }
@@ -146,7 +146,9 @@ int d1_erase_bv_sb(const ClassicDeviceRecord& d)
     const std::string command = d1_erase_bv_sb_command(d);
     int r = 1;
     use_long_timeouts();
-    for (int i = 0; i < (d.repeat_erase ? 6 : 1); ++i)
+    // A part that did not answer one send will not answer the next: the
+    // repeats would only multiply the long time-out.
+    for (int i = 0; i < (d.repeat_erase ? 6 : 1) && r != kErrCommunicate; ++i)
         r = send_command(command);
     use_short_timeouts();
     return r;
@@ -178,14 +180,32 @@ int d1_erase_page(const ClassicDeviceRecord& d, int page)
     return under_long_timeouts(command);
 }
 
+// Erases that reach address 0 first set the status byte, so that the boot
+// loader keeps the part after a reset; every caller gets that step here.
 int d2_erase_sector(const ClassicDeviceRecord& d, int block)
 {
-    return under_long_timeouts(d2_erase_sector_command(d, block));
+    const std::string command = d2_erase_sector_command(d, block);
+    if (command.empty())
+        return kErrOperationFailed;
+    if (block == 0) {
+        const int r = d2_write_status_bit(d, 1);
+        if (r != 1)
+            return r;
+    }
+    return under_long_timeouts(command);
 }
 
 int d2_erase_page(const ClassicDeviceRecord& d, int page)
 {
-    return under_long_timeouts(d2_erase_page_command(d, page));
+    const std::string command = d2_erase_page_command(d, page);
+    if (command.empty())
+        return kErrOperationFailed;
+    if (page == 0) {
+        const int r = d2_write_status_bit(d, 1);
+        if (r != 1)
+            return r;
+    }
+    return under_long_timeouts(command);
 }
 
 int d2_erase_all(const ClassicDeviceRecord& d)

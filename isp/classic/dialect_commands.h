@@ -33,7 +33,8 @@ int d1_erase_bv_sb(const ClassicDeviceRecord& d);
 int d1_erase_block(const ClassicDeviceRecord& d, int block);
 int d1_erase_page(const ClassicDeviceRecord& d, int page);
 
-// Dialect 2.
+// Dialect 2. Like the dialect 1 erases, block 0 and page 0 first set the
+// status byte.
 int d2_erase_sector(const ClassicDeviceRecord& d, int block);
 int d2_erase_page(const ClassicDeviceRecord& d, int page);
 int d2_erase_all(const ClassicDeviceRecord& d);

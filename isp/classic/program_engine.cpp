@@ -82,12 +82,12 @@ IspResult* Run::prologue()
         return nullptr;
     char text[32];
     make_linear_address_record(0, text, sizeof text);
-    const int r = tried_until_done([&] { return d1_send_record(text); });
+    const int r = tried_until_done([&] { return d1_send_address_record(text); });
     if (r == 1)
         return nullptr;
-    // A refused or garbled record is a plain failure of the step.
-    return report_engine_failure(r == kErrProgramHex || r == kErrHexChecksum ? kErrOperationFailed : r,
-                                 "hex file prologue");
+    // A refused, garbled or unknown answer is a plain failure of the step.
+    const bool plain = r == kErrProgramHex || r == kErrHexChecksum || r == kErrFillMemory;
+    return report_engine_failure(plain ? kErrOperationFailed : r, "hex file prologue");
 }
 
 IspResult* Run::record_failure(int r, std::uint32_t address)

@@ -19,6 +19,19 @@ std::string upper_address_record(std::uint32_t address)
 
 bool above_64k(const ClassicDeviceRecord& d) { return d.flash_size > 0x10000; }
 
+// Status of a dialect 1 reply to a finished record.
+int d1_status_of_record(char c)
+{
+    switch (c) {
+    case 'N': return kEngineI2cError;
+    case 'P': return kEnginePasswordNeeded;
+    case 'R': return kErrProgramHex;
+    case 'S': return kEngineSecurityViolation;
+    case 'X': return kErrHexChecksum;
+    default: return 1;
+    }
+}
+
 // Status of a dialect 2 reply at `c`; "R" first takes its 2 more characters.
 int d2_status(char c, std::string& reply)
 {
@@ -58,21 +71,27 @@ int d1_send_record(const std::string& record)
     std::string reply;
     if (exchange(record, 3, reply) != 1)
         return kErrCommunicate;
-    switch (reply[record.size()]) {
-    case 'N': return kEngineI2cError;
-    case 'P': return kEnginePasswordNeeded;
-    case 'R': return kErrProgramHex;
-    case 'S': return kEngineSecurityViolation;
-    case 'X': return kErrHexChecksum;
-    default: return 1;
-    }
+    return d1_status_of_record(reply[record.size()]);
+}
+
+int d1_send_address_record(const std::string& record)
+{
+    std::string reply;
+    if (exchange(record, 3, reply) != 1)
+        return kErrCommunicate;
+    const char c = reply[record.size()];
+    if (c == '.')
+        return 1;
+    const int r = d1_status_of_record(c);
+    // Taken for done, a refused bank would send the data into the wrong one.
+    return r == 1 ? kErrFillMemory : r;
 }
 
 int d1_program_record(const ClassicDeviceRecord& d, std::uint32_t address, const std::uint8_t* data,
                       std::size_t count)
 {
     if (above_64k(d)) {
-        const int r = d1_send_record(upper_address_record(address));
+        const int r = d1_send_address_record(upper_address_record(address));
         if (r != 1)
             return r;
     }

@@ -14,6 +14,10 @@ namespace qz {
 // "P" -24, "R" -10, "S" -21, "X" -11; any other character, "." included, 1.
 int d1_send_record(const std::string& record);
 
+// An upper-address record, dialect 1: only "." is done; "N", "P", "R", "S",
+// "X" as above, any other character -14.
+int d1_send_address_record(const std::string& record);
+
 // A data record at `address`, dialect 1: parts above 64 KB first get the
 // upper-address record. "." 1, "S" -21, "N" -22, "P" -24, anything else -14.
 int d1_program_record(const ClassicDeviceRecord& d, std::uint32_t address, const std::uint8_t* data,

@@ -12,6 +12,20 @@ bool half_duplex()
     return session().halfDuplex != 0;
 }
 
+namespace {
+
+// A reply that missed its time-out may still be on its way: it is let in
+// and dropped, so that it cannot pass for the answer to a retry or to the
+// next command.
+int late_reply_dropped()
+{
+    sleep_ms(kLateReplyMs);
+    purge_port(0);
+    return kErrCommunicate;
+}
+
+} // namespace
+
 int read_more(std::size_t count, std::string& reply)
 {
     if (count == 0)
@@ -22,14 +36,14 @@ int read_more(std::size_t count, std::string& reply)
         for (std::size_t i = 0; i < count; ++i) {
             if (!port_read(&reply[at + i], 1, 0)) {
                 reply.resize(at + i);
-                return kErrCommunicate;
+                return late_reply_dropped();
             }
         }
         return 1;
     }
     if (!port_read(&reply[at], count, 0)) {
         reply.resize(at);
-        return kErrCommunicate;
+        return late_reply_dropped();
     }
     return 1;
 }
@@ -37,6 +51,8 @@ int read_more(std::size_t count, std::string& reply)
 int exchange(const std::string& command, std::size_t extra, std::string& reply, std::size_t split_at)
 {
     reply.clear();
+    // Whatever came in since the last reply belongs to no command sent now.
+    purge_port(0);
     if (half_duplex()) {
         for (char c : command) {
             if (!port_write(&c, 1))
@@ -97,6 +113,7 @@ int send_crlf_command(const std::string& command, std::string& reply)
             return kErrCommunicate;
         return 1;
     }
+    purge_port(0);
     if (!port_write(command.data(), command.size()))
         return kErrCommunicate;
     return read_more(record + 1, reply);

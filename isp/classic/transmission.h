@@ -17,8 +17,11 @@ namespace qz {
 // first split_at characters, pauses 1 ms and writes the rest. 1 or -2.
 int exchange(const std::string& command, std::size_t extra, std::string& reply, std::size_t split_at = 0);
 
-// Reads `count` more characters onto the end of `reply`; 1 or -2.
+// Reads `count` more characters onto the end of `reply`; 1 or -2. A read
+// that comes short waits kLateReplyMs and empties the receive queue before
+// it gives -2, so what the part still sends for it answers nothing else.
 int read_more(std::size_t count, std::string& reply);
+constexpr int kLateReplyMs = 100;
 
 // A command answered by a status character (the first after the echo):
 // "." 1, "S" -21, "N" -22, "P" -24, anything else -18.

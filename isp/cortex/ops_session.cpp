@@ -66,9 +66,15 @@ IspResult* op_connect(const ConnectOptions* options, int size)
     ConnectOptions o;
     std::memcpy(&o, options, sizeof o);
     o.flash_loader_path[sizeof o.flash_loader_path - 1] = '\0';
-    if (o.high_speed != 0 && o.oscillator_mhz == 0.0)
+    // The oscillator goes to the part in whole kHz, and to a boot loader
+    // update as 32 bits: NaN, infinities, negative rates and rates past that
+    // range have no such value.
+    const bool oscillator_fits = o.oscillator_mhz >= 0.0 && o.oscillator_mhz * 1000.0 < 4294967296.0;
+    if (o.high_speed != 0 && !(oscillator_fits && o.oscillator_mhz > 0.0))
         return set_result(kErrInvalidValue,
                           "Oscillator frequency must be valid to use high speed communications mode");
+    if (!oscillator_fits)
+        return set_result(kErrInvalidValue, "Oscillator frequency must be valid");
 
     SessionRecord& s = session();
     s.halfDuplex = o.half_duplex;

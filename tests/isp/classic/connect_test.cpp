@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <future>
+#include <limits>
 
 using namespace qz;
 
@@ -274,6 +275,29 @@ TEST_F(Connect, UnknownDeviceKeepsTheSelectionAndOpensNothing)
     EXPECT_EQ(qz_connect(&o, sizeof o)->status, -5);
     EXPECT_FALSE(port_is_open());
     EXPECT_STREQ(selected_classic_device()->name, "89V51RD2");
+}
+
+TEST_F(Connect, OscillatorWithoutAUsableValueIsRefusedBeforeThePortOpens)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        int highSpeed;
+        double mhz;
+    };
+    // Without high speed the 89C51RB2Hxx is still sent its oscillator.
+    const Case cases[] = {{1, nan}, {1, inf}, {1, 0.0}, {1, -11.0592}, {0, nan}, {0, inf}};
+    startPart(fastPart());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.highSpeed) + " " + std::to_string(c.mhz));
+        ConnectOptions o = options(k89C51RB2Hxx);
+        o.high_speed = c.highSpeed;
+        o.oscillator_mhz = c.mhz;
+        const IspResult* r = qz_connect(&o, sizeof o);
+        EXPECT_EQ(r->status, -5) << r->text;
+        EXPECT_FALSE(port_is_open());
+        EXPECT_EQ(part->bytesReceived(), 0u);
+    }
 }
 
 } // namespace

@@ -2,11 +2,29 @@
 // simulated part.
 #include "tests/isp/classic/enginefixture.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace {
 
 using namespace classictest;
 
 using ClassicErase = EngineFixture;
+
+// The position of the first record that starts with `prefix` (the count
+// when there is none).
+std::size_t firstOf(const std::vector<std::string>& records, const std::string& prefix)
+{
+    return static_cast<std::size_t>(
+        std::find_if(records.begin(), records.end(), [&](const std::string& r) { return r.rfind(prefix, 0) == 0; }) -
+        records.begin());
+}
+
+std::size_t countOf(const std::vector<std::string>& records, const std::string& prefix)
+{
+    return static_cast<std::size_t>(std::count_if(records.begin(), records.end(),
+                                                  [&](const std::string& r) { return r.rfind(prefix, 0) == 0; }));
+}
 
 TEST_F(ClassicErase, GuardErasesTheBootLoadersBlockPageByPageBelowItsPages)
 {
@@ -155,6 +173,66 @@ TEST_F(ClassicErase, SignatureBytes)
     r = qz_read_signature();
     EXPECT_EQ(r->status, -18);
     EXPECT_NE(std::string(r->text).find("(reading sigature - security violation)"), std::string::npos) << r->text;
+}
+
+TEST_F(ClassicErase, EraseAtAddressZeroSetsTheStatusByteFirstThroughEitherExport)
+{
+    struct Case {
+        int number;
+        bool pages; // qz_erase_pages of page 0, else qz_erase of block 0
+        const char* status; // null: the part's status byte cannot be written
+        const char* erase;
+    };
+    const Case cases[] = {
+        {k89C51RB2Hxx, false, ":030000030600FF", ":020000030100"},
+        {k89V51RD2, true, nullptr, ":03000003080000"},
+        {k89LPC922, false, ":0200000203", ":03000004010000"},
+        {k89LPC922, true, ":0200000203", ":03000004000000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.number) + (c.pages ? " pages" : " blocks"));
+        open(c.number);
+        int flags[1024] = {};
+        flags[0] = 1;
+        const IspResult* r = c.pages ? qz_erase_pages(flags, 0, nullptr, 0) : qz_erase(-1, 1u, 0, nullptr, 0, nullptr);
+        ASSERT_EQ(r->status, 1) << r->text;
+        const std::vector<std::string> s = sent();
+        const std::size_t erase = firstOf(s, c.erase);
+        ASSERT_LT(erase, s.size());
+        if (c.status) {
+            EXPECT_LT(firstOf(s, c.status), erase);
+        } else {
+            EXPECT_EQ(countOf(s, ":0300000306"), 0u);
+        }
+        part->stop();
+        qz::close_port();
+    }
+}
+
+TEST_F(ClassicErase, SilentBootVectorEraseCostsOneSendATry)
+{
+    const std::string bvsb = ":020000030400"; // 89C51RB2Hxx repeats it
+    sim::ClassicPersona p = personaFor(k89C51RB2Hxx);
+    p.settings.bootVector = 0x00;
+    open(k89C51RB2Hxx, p);
+    // A part that answers gets all six sends.
+    ASSERT_EQ(qz_erase_boot_vector_status_byte()->status, 1);
+    EXPECT_EQ(countOf(sent(), bvsb), 6u);
+
+    qz::session().longTimeoutMs = 100;
+    part->addFault({bvsb, sim::ClassicFaultKind::Silence, 0, 1000});
+    const std::pair<const char*, std::function<const IspResult*()>> calls[] = {
+        {"erase", [] { return qz_erase_boot_vector_status_byte(); }},
+        {"reset", [] { return qz_reset(1, 0, 0); }},
+        {"program", [this] { return program(hexLine(0x0000, {1}) + ":00000001FF\n"); }},
+    };
+    for (const auto& call : calls) {
+        SCOPED_TRACE(call.first);
+        const std::size_t before = countOf(sent(), bvsb);
+        EXPECT_NE(call.second()->status, 1);
+        EXPECT_EQ(countOf(sent(), bvsb) - before, 6u) << "one send for each of the six tries";
+    }
+    EXPECT_EQ(part->resets(), 0);
 }
 
 } // namespace

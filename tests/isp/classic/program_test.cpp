@@ -1,9 +1,11 @@
 // The classic programming run against a simulated part: what reaches the
 // flash, which records go out, and how refusals and bad files end the run.
+#include "isp/classic/transmission.h"
 #include "tests/isp/classic/enginefixture.h"
 
 #include <algorithm>
 #include <cstring>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -230,6 +232,93 @@ TEST_F(ClassicProgram, LiftedAdditionalSecurityIsWrittenAndItsFailureReturned)
     EXPECT_NE(std::string(r->text).find("(programming security bit - security violation in device)"),
               std::string::npos)
         << r->text;
+}
+
+TEST_F(ClassicProgram, LateReplyAnswersNoRetry)
+{
+    open(k89V51RD2);
+    qz::session().shortTimeoutMs = 100;
+    qz::use_short_timeouts();
+    // The reply to the first try comes only after the driver gave up on it.
+    part->addFault({":10002000", sim::ClassicFaultKind::Late, 0, 1});
+    rec.onSleep = [this](unsigned ms) {
+        if (ms != qz::kLateReplyMs || !part->releaseLate())
+            return;
+        int queued = 0;
+        for (int i = 0; i < 500 && queued < 3; ++i) {
+            ::ioctl(qz::get_port_handle(), FIONREAD, &queued);
+            if (queued < 3)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
+    const IspResult* r = program(hexLine(0x0000, bytes(16, 1)) + hexLine(0x0020, bytes(16, 0x21)) +
+                                 hexLine(0x0040, bytes(16, 0x41)) + kEof, 0, 0, 1);
+    ASSERT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(count(":10002000"), 2u);
+    EXPECT_EQ(part->flash().at(0x002F), 0x30);
+    EXPECT_EQ(part->flash().at(0x004F), 0x50);
+}
+
+TEST_F(ClassicProgram, UpperAddressRecordIsDoneOnlyOnItsSuccessCharacter)
+{
+    struct Case {
+        int refusals;
+        int status;
+    };
+    const Case cases[] = {{1, 1}, {6, -14}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.refusals);
+        open(k89C669);
+        part->addFault({":020000040001F9", sim::ClassicFaultKind::Status, 'Z', c.refusals});
+        const IspResult* r = program(hexLine(0, {0x00, 0x01}, 4) + hexLine(0x0010, {0x77}) + kEof, 0, 0, 1);
+        EXPECT_EQ(r->status, c.status) << r->text;
+        EXPECT_TRUE(part->flash().blank(0x0010)) << "nothing in the bank the part is still in";
+        if (c.status == 1) {
+            EXPECT_EQ(part->flash().at(0x10010), 0x77);
+        } else {
+            EXPECT_NE(std::string(r->text).find("Address : 0x010010"), std::string::npos) << r->text;
+        }
+        part->stop();
+        qz::close_port();
+    }
+}
+
+TEST_F(ClassicProgram, GuardLeavesOnlyTheBytesInTheBootLoadersArea)
+{
+    open(k89LPC922);
+    ASSERT_EQ(program(hexLine(0x1DF0, bytes(32, 1)) + kEof, 0, 1, 1)->status, 1);
+    EXPECT_EQ(part->flash().at(0x1DF0), 1);
+    EXPECT_EQ(part->flash().at(0x1DFF), 16);
+    EXPECT_TRUE(part->flash().blank(0x1E00));
+    EXPECT_EQ(part->flash().guardHits(), 0);
+    EXPECT_TRUE(logged("Data from 0x1E00 to 0x1E0F lies in the boot loader's area: left out"));
+}
+
+TEST_F(ClassicProgram, DataOutsideThePartNamesItsOwnAddress)
+{
+    constexpr int k89V52X2 = 69;
+    struct Case {
+        int number;
+        unsigned address;
+        std::size_t count;
+        const char* named;
+    };
+    const Case cases[] = {
+        {k89LPC922, 0xFFC0, 16, "(address 0x0000FFC0 outside the part)"},
+        {k89LPC922, 0x1FF0, 32, "(address 0x00002000 outside the part)"},
+        // Below the pseudo-addresses, and in no memory of the part.
+        {k89V52X2, 0xFFD0, 16, "(address 0x0000FFD0 outside the part)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.named);
+        open(c.number);
+        const IspResult* r = program(hexLine(0x0000, {1}) + hexLine(c.address, bytes(c.count, 1)) + kEof, 0, 0, 1);
+        EXPECT_EQ(r->status, -15);
+        EXPECT_NE(std::string(r->text).find(c.named), std::string::npos) << r->text;
+        EXPECT_TRUE(sent().empty());
+        part->stop();
+        qz::close_port();
+    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <unistd.h>
 
@@ -43,6 +44,20 @@ TEST_F(OpsTest, ConnectRefusals)
     EXPECT_EQ(r->status, -2);
     EXPECT_STREQ(r->text, "Unable to communicate. (in use)");
     EXPECT_EQ(qz_get_comport_handle(), -1);
+}
+
+TEST_F(OpsTest, OscillatorWithoutAKilohertzValueIsRefused)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double mhz : {nan, inf, -12.0, 1e12}) {
+        SCOPED_TRACE(mhz);
+        ConnectOptions o = vantrelOptions(sim.slavePath());
+        o.oscillator_mhz = mhz;
+        const IspResult* r = connect(o);
+        EXPECT_EQ(r->status, -5) << r->text;
+        EXPECT_EQ(qz_get_comport_handle(), -1);
+    }
 }
 
 // A name that fills the whole 50-byte field has no end. Its first 49

@@ -64,9 +64,18 @@ void ClassicLoader::value(std::uint8_t v)
     out_ += ".\r\n";
 }
 
+std::string ClassicLoader::releaseLate()
+{
+    std::string s;
+    s.swap(late_);
+    return s;
+}
+
 void ClassicLoader::feed(std::uint8_t byte, unsigned hostBaud)
 {
     const char c = static_cast<char>(byte);
+    // A held-back reply still goes out before the part looks at more.
+    out_ += releaseLate();
     switch (state_) {
     case State::Held:
     case State::Running:
@@ -148,6 +157,11 @@ bool ClassicLoader::applyFault()
         case ClassicFaultKind::Garbage: reply("#\r\n"); break;
         case ClassicFaultKind::Short: reply("."); break;
         case ClassicFaultKind::Silence: break;
+        case ClassicFaultKind::Late:
+            lateNext_ = true;
+            if (--it->times <= 0)
+                faults_.erase(it);
+            return false; // the usual reply, held back by handleRecord
         }
         if (--it->times <= 0)
             faults_.erase(it);
@@ -164,6 +178,17 @@ bool ClassicLoader::crlfCommand(std::uint8_t type, std::size_t count) const
 }
 
 void ClassicLoader::handleRecord()
+{
+    const std::size_t at = out_.size();
+    answerRecord();
+    if (lateNext_) {
+        lateNext_ = false;
+        late_ += out_.substr(at);
+        out_.resize(at);
+    }
+}
+
+void ClassicLoader::answerRecord()
 {
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 1; i + 1 < record_.size(); i += 2) {

@@ -73,6 +73,8 @@ enum class ClassicFaultKind {
     Garbage,  // "#" and CR LF
     Short,    // only the first reply character
     Silence,  // nothing after the echo
+    Late,     // the usual reply, held back until the host writes its next
+              // byte or releaseLate() (a reply that missed the host's wait)
 };
 
 // Strikes the next `times` records whose text starts with `match` (an empty
@@ -100,6 +102,8 @@ public:
     double baud() const { return baud_; }
 
     void addFault(const ClassicFault& fault) { faults_.push_back(fault); }
+    // A held-back reply, now let go (empty when none is held).
+    std::string releaseLate();
     std::vector<std::string> records() const { return records_; }
     std::size_t recordCount() const { return records_.size(); }
     // Every flash address written since its last erase.
@@ -117,6 +121,7 @@ public:
 
 private:
     void handleRecord();
+    void answerRecord();
     bool applyFault();
     void reply(const std::string& text) { out_ += text; }
     void status(char c) { out_ += c; out_ += "\r\n"; }
@@ -146,6 +151,8 @@ private:
     bool awaitingCrlfReply_ = false;
     std::string crReply_;
     std::vector<ClassicFault> faults_;
+    bool lateNext_ = false;
+    std::string late_;
     std::vector<std::string> records_;
     ClassicFlash flash_;
     ClassicSettings settings_;

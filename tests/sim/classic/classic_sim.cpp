@@ -92,6 +92,19 @@ void ClassicSim::addFault(const ClassicFault& fault)
     loader_.addFault(fault);
 }
 
+bool ClassicSim::releaseLate()
+{
+    std::string late;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        late = loader_.releaseLate();
+    }
+    if (late.empty() || !pty_.writeAll(late))
+        return false;
+    bytesOut_ += late.size();
+    return true;
+}
+
 std::vector<std::string> ClassicSim::records() const
 {
     std::lock_guard<std::mutex> lock(mu_);

@@ -44,6 +44,8 @@ public:
     ClassicLoader::State state() const;
     double baud() const;
     void addFault(const ClassicFault& fault);
+    // Puts a held-back (Late) reply on the pty; false when none was held.
+    bool releaseLate();
     std::vector<std::string> records() const;
     std::map<std::uint32_t, std::uint8_t> memory() const;
     int oscillatorSent() const;
