@@ -10,6 +10,7 @@
 #include "isp/extflash/cortexdriver.h"
 #include "isp/extflash/descriptor.h"
 #include "isp/extflash/loaderlink.h"
+#include "isp/extflash/owedreply.h"
 
 namespace qz::ext {
 
@@ -121,6 +122,7 @@ IspResult* start_through_cortex(const ConnectOptions& o, const LoaderDescriptor&
 IspResult* connect_loader(const ConnectOptions* options, int size)
 {
     debug_log(kLogDebug, "qz_connect started");
+    forget_owed_reply();
     if (size != QZ_CONNECT_OPTIONS_SIZE || options == nullptr)
         return set_result(kErrNotSupported, "Only COM connections supported.");
     const ConnectOptions& o = *options;
