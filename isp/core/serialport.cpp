@@ -62,6 +62,7 @@ void reset_port_state()
     SessionRecord& s = session();
     s.pushBackPos = 0;
     s.skipLineReset = 0;
+    s.lateReplyOwed = 0;
 }
 
 } // namespace

@@ -61,6 +61,7 @@ struct SessionRecord {
     unsigned char pushBack[kPushBackSize];
     int32_t pushBackPos;
     int32_t skipLineReset;        // set by qz_reset: next close leaves the lines alone
+    int32_t lateReplyOwed;        // a reply did not come in time and may still (Cortex engine)
     int writeEvent;               // kNoHandle when closed
     int readEvent;
     int cancelEvent;

@@ -34,7 +34,7 @@ int command_reply_v(char* reply, std::size_t capacity, const char* format, std::
         return -2;
     }
     if (!read_response_line(reply, capacity)) {
-        abort_command();
+        abort_missing_reply();
         return -18;
     }
     return 1;
@@ -63,7 +63,7 @@ bool send_go(std::uint32_t address, bool thumb)
 int read_result_line(char* line, std::size_t capacity)
 {
     if (!read_response_line(line, capacity)) {
-        abort_command();
+        abort_missing_reply();
         return -18;
     }
     return 1;
@@ -355,7 +355,7 @@ int binary_mode_off()
     }
     char reply[kReplyLineSize];
     if (!read_response_line(reply, sizeof reply)) {
-        abort_command();
+        abort_missing_reply();
         return -18;
     }
     return response_code(reply) == reply_return_code(0) ? 1 : -18;

@@ -78,8 +78,21 @@ EchoStep finish_echo(char* reply, std::size_t capacity, std::size_t& pos, const 
     return step;
 }
 
+void wait_out_late_reply()
+{
+    SessionRecord& s = session();
+    if (!s.lateReplyOwed)
+        return;
+    s.lateReplyOwed = 0;
+    char late[kReplyLineSize];
+    if (read_response_line(late, sizeof late))
+        debug_log(kLogDebug, "Late reply of the last command dropped");
+    purge_port(0);
+}
+
 int send_framed(char* reply, std::size_t capacity, const char* line, std::size_t length)
 {
+    wait_out_late_reply();
     if (reply != nullptr && capacity == 0)
         reply = nullptr;
     if (reply != nullptr)
@@ -153,6 +166,12 @@ void abort_command()
     port_write(&esc, 1);
     sleep_ms(100);
     purge_port(0);
+}
+
+void abort_missing_reply()
+{
+    abort_command();
+    session().lateReplyOwed = 1;
 }
 
 } // namespace qz

@@ -26,6 +26,13 @@ int send_line(char* reply, std::size_t capacity, const char* text);
 // receive side purged (push-back buffer included).
 void abort_command();
 
+// abort_command for a command whose reply did not come in time: the part
+// may still be at work on it (an erase) and send the reply late, after the
+// purge. Before the next line goes out that late reply is waited out, under
+// the time-out in force, and dropped, so that it is never taken for the
+// echo or the reply of what follows.
+void abort_missing_reply();
+
 // The part's line end: "\r\n" on CR LF parts, else "\r".
 const char* line_terminator();
 

@@ -69,7 +69,7 @@ int write_chunk_uu(std::uint32_t target, const std::uint8_t* data, std::size_t c
         if (r != 1)
             return r;
         if (!read_response_line(reply, sizeof reply)) {
-            abort_command();
+            abort_missing_reply();
             return -18;
         }
         const int code = response_code(reply);
@@ -98,7 +98,7 @@ int write_chunk_binary(std::uint32_t target, const std::uint8_t* data, std::size
     }
     char reply[kReplyLineSize];
     if (!read_response_line(reply, sizeof reply)) {
-        abort_command();
+        abort_missing_reply();
         binary_mode_off();
         return -18;
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "isp/core/serialport.h"
+#include "isp/extflash/owedreply.h"
 #include "isp/extflash/reply.h"
 
 namespace qz::ext {
@@ -38,9 +39,30 @@ int reply_code_long()
 
 int exchange(const CommandBlock& block, int wanted)
 {
-    if (!port_write(block.bytes, sizeof block.bytes))
+    switch (catch_up(block.bytes)) {
+    case CatchUp::kBusy:
         return kFailed;
-    return reply_code_long() == wanted ? 1 : kFailed;
+    case CatchUp::kAnswered:
+        return 1;
+    case CatchUp::kInStep:
+        break;
+    }
+    if (!port_write(block.bytes, sizeof block.bytes)) {
+        owe_reply(nullptr, 0);
+        return kFailed;
+    }
+    const int code = reply_code_long();
+    if (code == -1)
+        owe_reply(block.bytes, wanted);
+    return code == wanted ? 1 : kFailed;
+}
+
+// A program exchange that broke off may leave the loader taking data or
+// answering still.
+int broken_program()
+{
+    owe_reply(nullptr, 0);
+    return kFailed;
 }
 
 } // namespace
@@ -68,15 +90,18 @@ int loader_program_block(std::uint32_t address, const std::uint8_t* data, std::s
     put_le(block.bytes + 1, static_cast<std::uint32_t>(count / pieceSize), 2);
     put_le(block.bytes + 3, 0u - sum, 4);
     put_le(block.bytes + 7, address, 4);
-    if (!port_write(block.bytes, sizeof block.bytes))
+    if (catch_up(nullptr) != CatchUp::kInStep)
         return kFailed;
+    if (!port_write(block.bytes, sizeof block.bytes))
+        return broken_program();
     for (std::size_t at = 0; at < count; at += pieceSize) {
-        if (!port_write(data + at, pieceSize))
-            return kFailed;
-        if (reply_code_long() != kReplyProgOk)
-            return kFailed;
+        if (!port_write(data + at, pieceSize) || reply_code_long() != kReplyProgOk)
+            return broken_program();
     }
-    return reply_code_long() == kReplyOk ? 1 : kFailed;
+    const int code = reply_code_long();
+    if (code == -1)
+        return broken_program();
+    return code == kReplyOk ? 1 : kFailed;
 }
 
 } // namespace qz::ext

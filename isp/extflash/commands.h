@@ -1,6 +1,8 @@
 // The loader's 16-byte command blocks and their exchanges. Each returns 1,
 // or -18 when the block cannot be sent or the loader does not accept it.
 // Replies are awaited under the long time-outs; the short ones hold after.
+// After an exchange that broke off, the next one first waits until the
+// loader is done with it (owedreply.h).
 #pragma once
 
 #include <cstddef>

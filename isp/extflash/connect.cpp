@@ -10,6 +10,7 @@
 #include "isp/extflash/cortexdriver.h"
 #include "isp/extflash/descriptor.h"
 #include "isp/extflash/loaderlink.h"
+#include "isp/extflash/owedreply.h"
 
 namespace qz::ext {
 
@@ -17,6 +18,22 @@ namespace {
 
 const char* const kBadDescriptor = " Invalid bootloader descriptor. Double-check bootloader hex file being used.";
 const char* const kAutobaudFailed = " Failed to autobaud. See https://quasmerite.example/help/autobaud";
+
+// The descriptor's refusal, with the line and reason of a loader file that
+// is no sound Intel HEX.
+IspResult* bad_descriptor(const HexFault& fault)
+{
+    switch (fault.kind) {
+    case HexFault::kNone:
+        return set_result(kErrInvalidValue, kBadDescriptor);
+    case HexFault::kNoData:
+    case HexFault::kRead:
+        return set_result_f(kErrInvalidValue, "%s (%s)", kBadDescriptor, hex_fault_words(fault.kind));
+    default:
+        return set_result_f(kErrInvalidValue, "%s (line %u: %s)", kBadDescriptor, fault.line,
+                            hex_fault_words(fault.kind));
+    }
+}
 
 bool fits(const char* field, std::size_t size)
 {
@@ -121,6 +138,7 @@ IspResult* start_through_cortex(const ConnectOptions& o, const LoaderDescriptor&
 IspResult* connect_loader(const ConnectOptions* options, int size)
 {
     debug_log(kLogDebug, "qz_connect started");
+    forget_owed_reply();
     if (size != QZ_CONNECT_OPTIONS_SIZE || options == nullptr)
         return set_result(kErrNotSupported, "Only COM connections supported.");
     const ConnectOptions& o = *options;
@@ -134,9 +152,12 @@ IspResult* connect_loader(const ConnectOptions* options, int size)
         return set_result(kErrInvalidValue, "(port name too long)");
     LoaderDescriptor& d = loader_descriptor();
     d = LoaderDescriptor{};
-    if (!fits(o.flash_loader_path, sizeof o.flash_loader_path) || !parse_loader_descriptor(o.flash_loader_path, &d)) {
+    // Read and checked whole before anything goes to the part.
+    HexFault fault;
+    if (!fits(o.flash_loader_path, sizeof o.flash_loader_path) ||
+        !parse_loader_descriptor(o.flash_loader_path, &d, &fault)) {
         d = LoaderDescriptor{};
-        return set_result(kErrInvalidValue, kBadDescriptor);
+        return bad_descriptor(fault);
     }
 
     IspResult* failed = nullptr;

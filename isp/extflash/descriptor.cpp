@@ -110,8 +110,12 @@ int parse_descriptor_bytes(const std::uint8_t* bytes, std::uint64_t size, Loader
     return 1;
 }
 
-int parse_loader_descriptor(const char* path, LoaderDescriptor* out)
+int parse_loader_descriptor(const char* path, LoaderDescriptor* out, HexFault* fault)
 {
+    HexFault ignored;
+    if (fault == nullptr)
+        fault = &ignored;
+    *fault = HexFault{};
     if (path == nullptr || path[0] == '\0')
         return 0;
     std::FILE* f = open_regular_file(path);
@@ -119,7 +123,7 @@ int parse_loader_descriptor(const char* path, LoaderDescriptor* out)
         return 0;
     std::uint32_t lowest = 0;
     std::uint32_t highest = 0;
-    if (!hex_file_address_range(f, &lowest, &highest)) {
+    if (!hex_file_address_range(f, &lowest, &highest, fault)) {
         std::fclose(f);
         return 0;
     }
@@ -136,9 +140,9 @@ int parse_loader_descriptor(const char* path, LoaderDescriptor* out)
         return 0;
     }
     std::rewind(f);
-    load_hex_file_range(f, buffer, lowest, highest);
+    load_hex_file_range(f, buffer, lowest, highest, nullptr, fault);
     std::fclose(f);
-    const int ok = parse_descriptor_bytes(buffer, span, out);
+    const int ok = fault->kind == HexFault::kNone && parse_descriptor_bytes(buffer, span, out);
     delete[] buffer;
     return ok;
 }

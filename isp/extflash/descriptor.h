@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "isp/core/stricthex.h"
+
 namespace qz::ext {
 
 constexpr std::uint32_t kDescriptorStartMarker = 0xAA557F3D;
@@ -38,8 +40,10 @@ struct LoaderDescriptor {
 
 // Reads the descriptor of the loader HEX file at `path`. 1 when the file
 // holds a version-1 or version-2 descriptor whose values the library can
-// work with; 0 otherwise (`out` is then unspecified).
-int parse_loader_descriptor(const char* path, LoaderDescriptor* out);
+// work with; 0 otherwise (`out` is then unspecified). *fault (when given)
+// tells where and why a file that is no sound Intel HEX was refused; it
+// stays kNone for every other refusal.
+int parse_loader_descriptor(const char* path, LoaderDescriptor* out, HexFault* fault = nullptr);
 
 // The same over the loader's bytes, `size` of them from its lowest address.
 int parse_descriptor_bytes(const std::uint8_t* bytes, std::uint64_t size, LoaderDescriptor* out);

@@ -10,7 +10,9 @@ Placement FlashRangeSink::place(std::uint64_t address, const std::uint8_t* bytes
     const std::uint64_t end = address + count - 1;
     if (address < first_ || end > last_) {
         p.kind = Placement::kOutside;
-        p.outside = address < first_ ? address : static_cast<std::uint64_t>(last_) + 1;
+        // Data that starts outside is named by its own address; data that
+        // runs past the end by the first address the flash lacks.
+        p.outside = address < first_ || address > last_ ? address : static_cast<std::uint64_t>(last_) + 1;
         return p;
     }
     take(address - first_, bytes, count);

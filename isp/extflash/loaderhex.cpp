@@ -2,64 +2,106 @@
 
 #include <cstring>
 
-#include "isp/core/hexrecord.h"
+#include "isp/core/programsink.h"
 
 namespace qz::ext {
 
 namespace {
 
-struct RangePlacer {
-    std::uint8_t* buffer;
-    std::uint32_t first;
-    std::uint32_t last;
-    std::uint32_t* highest;
-    bool* stored;
+constexpr std::uint64_t kAddressEnd = 0x100000000ull;
 
-    void operator()(const HexData& d) const
-    {
-        if (buffer == nullptr || first > last || d.address < first || d.last() > last)
-            return;
-        std::memcpy(buffer + (d.address - first), d.bytes, d.count);
-        *stored = true;
-        if (d.last() > *highest)
-            *highest = static_cast<std::uint32_t>(d.last());
+// A 32-bit address space; a record past its end has no place.
+Placement beyond_4gib(std::uint64_t address, std::size_t count, bool* beyond)
+{
+    Placement p;
+    *beyond = address + count > kAddressEnd;
+    if (*beyond) {
+        p.kind = Placement::kOutside;
+        p.outside = address < kAddressEnd ? kAddressEnd : address;
     }
+    return p;
+}
+
+class RangeSink final : public ProgramSink {
+public:
+    RangeSink(std::uint8_t* buffer, std::uint32_t first, std::uint32_t last)
+        : buffer_(buffer), first_(first), last_(last), highest_(first)
+    {
+    }
+
+    Placement place(std::uint64_t address, const std::uint8_t* bytes, std::size_t count) override
+    {
+        bool beyond = false;
+        const Placement p = beyond_4gib(address, count, &beyond);
+        if (beyond)
+            return p;
+        const std::uint64_t end = address + count - 1;
+        if (buffer_ == nullptr || first_ > last_ || address < first_ || end > last_)
+            return p;
+        std::memcpy(buffer_ + (address - first_), bytes, count);
+        stored_ = true;
+        if (end > highest_)
+            highest_ = static_cast<std::uint32_t>(end);
+        return p;
+    }
+
+    std::uint32_t highest() const { return highest_; }
+    bool stored() const { return stored_; }
+
+private:
+    std::uint8_t* buffer_;
+    std::uint32_t first_;
+    std::uint32_t last_;
+    std::uint32_t highest_;
+    bool stored_ = false;
+};
+
+class SpanSink final : public ProgramSink {
+public:
+    Placement place(std::uint64_t address, const std::uint8_t*, std::size_t count) override
+    {
+        bool beyond = false;
+        const Placement p = beyond_4gib(address, count, &beyond);
+        if (beyond)
+            return p;
+        const std::uint64_t end = address + count - 1;
+        if (!any_ || address < lowest_)
+            lowest_ = static_cast<std::uint32_t>(address);
+        if (!any_ || end > highest_)
+            highest_ = static_cast<std::uint32_t>(end);
+        any_ = true;
+        return p;
+    }
+
+    std::uint32_t lowest_ = 0;
+    std::uint32_t highest_ = 0;
+    bool any_ = false;
 };
 
 } // namespace
 
 std::uint32_t load_hex_file_range(std::FILE* file, std::uint8_t* buffer, std::uint32_t first, std::uint32_t last,
-                                  bool* stored)
+                                  bool* stored, HexFault* fault)
 {
-    std::uint32_t highest = first;
-    bool any = false;
-    for_each_hex_data(file, RangePlacer{buffer, first, last, &highest, &any});
+    RangeSink sink(buffer, first, last);
+    const HexFault f = read_hex_into(file, sink);
+    if (fault != nullptr)
+        *fault = f;
     if (stored != nullptr)
-        *stored = any;
-    return highest;
+        *stored = f.kind == HexFault::kNone && sink.stored();
+    return sink.highest();
 }
 
-int hex_file_address_range(std::FILE* file, std::uint32_t* lowest, std::uint32_t* highest)
+int hex_file_address_range(std::FILE* file, std::uint32_t* lowest, std::uint32_t* highest, HexFault* fault)
 {
-    bool any = false;
-    bool wraps = false;
-    std::uint32_t lo = 0;
-    std::uint64_t hi = 0;
-    for_each_hex_data(file, [&](const HexData& d) {
-        if (d.last() > 0xFFFFFFFFull) {
-            wraps = true;
-            return;
-        }
-        if (!any || d.address < lo)
-            lo = d.address;
-        if (!any || d.last() > hi)
-            hi = d.last();
-        any = true;
-    });
-    if (!any || wraps)
+    SpanSink sink;
+    const HexFault f = read_hex_into(file, sink);
+    if (fault != nullptr)
+        *fault = f;
+    if (f.kind != HexFault::kNone || !sink.any_)
         return 0;
-    *lowest = lo;
-    *highest = static_cast<std::uint32_t>(hi);
+    *lowest = sink.lowest_;
+    *highest = sink.highest_;
     return 1;
 }
 

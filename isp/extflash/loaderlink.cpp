@@ -127,8 +127,13 @@ int download_loader_image(const char* loaderPath, std::uint32_t ramStart, std::u
     const std::uint64_t last64 = static_cast<std::uint64_t>(ramStart) + size - 1;
     const std::uint32_t last = last64 > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<std::uint32_t>(last64);
     bool stored = false;
-    const std::uint32_t highest = load_hex_file_range(f, buffer.bytes, ramStart, last, &stored);
+    HexFault fault;
+    const std::uint32_t highest = load_hex_file_range(f, buffer.bytes, ramStart, last, &stored, &fault);
     std::fclose(f);
+    if (fault.kind != HexFault::kNone) {
+        debug_logf("Loader file refused: line %u: %s\n", fault.line, hex_fault_words(fault.kind));
+        return 0;
+    }
     if (!stored) {
         debug_log(kLogDebug, "Loader file holds no data for RAM");
         return 0;

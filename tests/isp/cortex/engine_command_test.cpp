@@ -1,10 +1,13 @@
 // The protocol engine's commands on a pty against a scripted boot ROM:
-// erasing each sector of the table, and a missing or failing reply.
+// erasing each sector of the table, and a missing, late or failing reply.
 #include "tests/isp/cortex/enginefixture.h"
 
 #include "isp/cortex/isp_commands.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <string>
 #include <unistd.h>
 
@@ -47,6 +50,24 @@ TEST_F(EngineTest, MissingReplyAbortsTheCommand)
     for (int i = 0; i < 100 && part.escapes == 0; ++i)
         usleep(10000);
     EXPECT_EQ(part.escapes, 1);
+}
+
+TEST_F(EngineTest, ALateEraseReplyIsNotTakenForTheRetrysEcho)
+{
+    std::atomic<int> erases{0};
+    part.onLine = [&erases](const std::string& line) {
+        // The first erase outlasts the time-out.
+        if (line.rfind("E ", 0) == 0 && erases++ == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        return std::string("0\r\n");
+    };
+    part.start();
+    ASSERT_EQ(set_comm_timeouts(300, 300), 1);
+    EXPECT_EQ(erase_block(1), -18);
+    // Room for the late reply to come while the retry waits it out.
+    ASSERT_EQ(set_comm_timeouts(5000, 5000), 1);
+    EXPECT_EQ(erase_block(1), 1);
+    EXPECT_EQ(erases, 2);
 }
 
 } // namespace

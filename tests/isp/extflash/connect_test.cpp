@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <functional>
 
 namespace {
 
@@ -157,6 +158,37 @@ TEST_F(ConnectTest, RefusalsBeforeAnyPortIsOpened)
 
     EXPECT_FALSE(qz::port_is_open());
     EXPECT_EQ(sim->queries(), 0);
+}
+
+// One record of a sound loader file damaged, and what the refusal names.
+struct Damage {
+    const char* reason;
+    std::function<void(std::string& line)> apply;
+};
+
+TEST_F(ConnectTest, ADamagedLoaderFileIsRefusedBeforeAnythingIsSent)
+{
+    const Damage damages[] = {
+        {"checksum", [](std::string& l) { l[9] = l[9] == '0' ? '1' : '0'; }},
+        {"not a record", [](std::string& l) { l[10] = 'G'; }},
+        {"length", [](std::string& l) { l.erase(l.size() - 2); }},
+    };
+    for (const Damage& damage : damages) {
+        prepare(Persona::BootRom);
+        std::string hex = sim::loader::loaderHex(desc);
+        // Line 3: a data record of the loader's code.
+        const std::size_t from = hex.find('\n', hex.find('\n') + 1) + 1;
+        std::string line = hex.substr(from, hex.find('\n', from) - from);
+        damage.apply(line);
+        hex.replace(from, hex.find('\n', from) - from, line);
+        writeText("loader.hex", hex);
+        const IspResult* r = connect();
+        EXPECT_EQ(r->status, -5) << damage.reason;
+        EXPECT_EQ(std::string(r->text), std::string(kBadDescriptorText) + " (line 3: " + damage.reason + ")");
+        EXPECT_FALSE(qz::port_is_open());
+        EXPECT_EQ(sim->bytesReceived(), 0u) << damage.reason;
+        sim->stop();
+    }
 }
 
 TEST_F(ConnectTest, ARamRangeTooLargeToDownloadIsABadDescriptor)

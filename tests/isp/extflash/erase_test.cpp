@@ -126,8 +126,17 @@ TEST_F(EraseTest, ABlockIsTriedSixTimes)
 TEST_F(EraseTest, AReplyThatNeverEndsFailsTheErase)
 {
     connectLoader();
-    sim->setFaults({0, 0, 1, false});
+    qz::session().longTimeoutMs = 300; // each wait for the loader to come back
+    sim->setFaults({0, 0, 1000, false});
     EXPECT_EQ(qz_erase(0, 1, 0, nullptr, 0, nullptr)->status, -18);
+}
+
+TEST_F(EraseTest, TheRetryAfterAReplyThatNeverEndedIsAnsweredInStep)
+{
+    connectLoader();
+    sim->setFaults({0, 0, 1, false});
+    EXPECT_EQ(qz_erase(0, 1, 0, nullptr, 0, nullptr)->status, 1);
+    EXPECT_EQ(erasedBlocks(), (std::vector<std::uint32_t>{0, 0}));
 }
 
 TEST_F(EraseTest, ACrWithoutLineFeedStillCounts)

@@ -184,6 +184,26 @@ TEST_F(ProgramTest, DataBeyondTheFlashFailsTheRunBeforeAnythingIsSent)
     EXPECT_TRUE(sim->commands().empty());
 }
 
+// Data that lies wholly outside the flash is named by its own address.
+TEST_F(ProgramTest, DataOutsideTheFlashIsNamedByItsOwnAddress)
+{
+    desc.flashStart = 0;
+    desc.flashEnd = 0xFFFF;
+    connectLoader();
+    struct Case {
+        std::uint32_t address;
+        const char* named;
+    };
+    for (const Case& c : {Case{0x30000, "0x00030000"}, Case{0x10000, "0x00010000"}, Case{0xFFFF, "0x00010000"}}) {
+        const std::string hex = writeText("data.hex", sim::loader::hexText(c.address, {1, 2}));
+        const std::string want =
+            std::string("Unable to open Hex file. Reselect the Hex file. (address ") + c.named + " outside the part)";
+        EXPECT_EQ(program(hex)->text, want) << std::hex << c.address;
+        EXPECT_EQ(qz_erase(-2, 0, 0, nullptr, 0, hex.c_str())->text, want) << std::hex << c.address;
+    }
+    EXPECT_TRUE(sim->commands().empty());
+}
+
 TEST_F(ProgramTest, WithoutAPortThereIsNoConnection)
 {
     EXPECT_EQ(program(path("x.hex"))->status, -7);

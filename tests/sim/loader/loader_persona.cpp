@@ -29,6 +29,7 @@ void LoaderPersona::begin(Persona persona)
     block_.clear();
     data_.clear();
     out_.clear();
+    busyMs_ = 0;
 }
 
 void LoaderPersona::clearRecords()
@@ -45,6 +46,13 @@ std::string LoaderPersona::takeOutput()
     std::string out;
     out.swap(out_);
     return out;
+}
+
+std::uint32_t LoaderPersona::takeBusyMs()
+{
+    const std::uint32_t ms = busyMs_;
+    busyMs_ = 0;
+    return ms;
 }
 
 void LoaderPersona::sendLine(const std::string& text)
@@ -168,12 +176,14 @@ void LoaderPersona::runBlock()
     phase_ = Phase::Idle;
     switch (c.op) {
     case 0x01:
+        busyMs_ = config_.eraseMs;
         flash_.eraseAll();
         c.accepted = !replyError();
         commands_.push_back(c);
         sendLine(c.accepted ? "OK" : "ERROR");
         return;
     case 0x02:
+        busyMs_ = config_.eraseMs;
         c.address = word(block_, 1);
         c.accepted = !replyError() && flash_.eraseBlock(c.address);
         commands_.push_back(c);

@@ -16,7 +16,7 @@
 //   - '?' outside a command is answered "KELDMARVOS\r\n".
 //   - A byte 0x00, 0x01 or 0x02 starts a 16-byte command block; other bytes
 //     outside a block are ignored.
-//     0x01 erase all: "OK\r\n".
+//     0x01 erase all: "OK\r\n" (both erases take LoaderConfig::eraseMs).
 //     0x02 erase block (address at bytes 1-4): "OK\r\n", or "ERROR\r\n" when
 //          the address is no block start inside the flash.
 //     0x00 program: pieces (bytes 1-2) of the loader's chunk size follow,
@@ -45,6 +45,9 @@ struct LoaderConfig {
     std::uint32_t eraseBlockSize = 0x1000;
     std::uint8_t erasedByte = 0xFF;
     std::uint32_t chunkSize = 256;
+    // An erase keeps the loader busy this long: its reply, and the handling
+    // of whatever comes meanwhile, wait until it is done.
+    std::uint32_t eraseMs = 0;
 };
 
 // Faults, each counted down as it strikes.
@@ -74,6 +77,9 @@ public:
     void begin(Persona persona); // fresh state in the given persona
     void feed(std::uint8_t byte);
     std::string takeOutput();
+    // The work the last byte started, in ms (0 when none); once taken, 0.
+    std::uint32_t takeBusyMs();
+    void setEraseMs(std::uint32_t ms) { config_.eraseMs = ms; }
 
     Persona persona() const { return persona_; }
     const LoaderConfig& config() const { return config_; }
@@ -107,6 +113,7 @@ private:
     Persona persona_ = Persona::BootRom;
     Phase phase_ = Phase::Query;
     std::string out_;
+    std::uint32_t busyMs_ = 0;
 
     std::vector<std::uint8_t> block_;
     std::uint32_t blocksLeft_ = 0;

@@ -63,6 +63,7 @@ bool LoaderSim::start(loader::Persona persona, bool announce, const std::string&
         inq_.clear();
         outq_.clear();
         writeBlocked_ = false;
+        busyUntil_ = {};
         if (announce && persona == loader::Persona::Loader)
             outq_ = "KELDMARVOS\r\n";
         const Clock::time_point now = Clock::now();
@@ -132,15 +133,24 @@ void LoaderSim::receive(std::size_t room)
 LoaderSim::Clock::time_point LoaderSim::step(Clock::time_point now)
 {
     Clock::time_point next = now + kIdleWake;
-    while (!inq_.empty()) {
+    while (!inq_.empty() && busyUntil_ <= now) {
         if (inq_.front().due > now) {
             next = std::min(next, inq_.front().due);
             break;
         }
         persona_.feed(inq_.front().byte);
         inq_.pop_front();
+        if (const std::uint32_t ms = persona_.takeBusyMs()) {
+            // Its reply leaves when the work is done.
+            busyUntil_ = now + std::chrono::milliseconds(ms);
+            break;
+        }
+        outq_ += persona_.takeOutput();
     }
-    outq_ += persona_.takeOutput();
+    if (busyUntil_ > now)
+        next = std::min(next, busyUntil_);
+    else
+        outq_ += persona_.takeOutput();
     if (outq_.empty())
         return next;
 
@@ -246,6 +256,12 @@ void LoaderSim::inject(const std::string& bytes)
         outq_ += bytes;
     }
     wake();
+}
+
+void LoaderSim::setEraseTime(std::chrono::milliseconds time)
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    persona_.setEraseMs(static_cast<std::uint32_t>(time.count()));
 }
 
 int LoaderSim::downloads() const

@@ -58,6 +58,7 @@ public:
     std::vector<std::uint8_t> ram() const;
     void setFaults(const loader::LoaderFaults& faults);
     void inject(const std::string& bytes); // raw bytes to the program, now
+    void setEraseTime(std::chrono::milliseconds time); // LoaderConfig::eraseMs
 
     int downloads() const;
     std::uint32_t lastBlockCount() const;
@@ -95,6 +96,7 @@ private:
     Clock::time_point inClock_{};
     Clock::time_point outClock_{};
     bool writeBlocked_ = false;
+    Clock::time_point busyUntil_{}; // the loader is at work until then
     std::chrono::nanoseconds byteTime_{0};
 
     std::thread thread_;
