@@ -18,6 +18,7 @@
 #include "app/appresources.h"
 #include "app/console.h"
 #include "app/logwindow.h"
+#include "app/portsettingslabel.h"
 #include "app/settingsdialog.h"
 #include "link/consolelog.h"
 #include "link/serialportthread.h"
@@ -168,7 +169,8 @@ void MainWindow::initWidgets()
 
     messageLabel = new QLabel(" ");
     connectionLabel = new QLabel("Disconnected");
-    settingsLabel = new QLabel(" ");
+    settingsLabel = new PortSettingsLabel;
+    settingsLabel->setText(" ");
     versionLabel = new QLabel(QCoreApplication::applicationVersion());
     ui->statusBar->addPermanentWidget(messageLabel, 3);
     ui->statusBar->addPermanentWidget(connectionLabel, 2);
@@ -369,10 +371,13 @@ void MainWindow::updateStatus()
     ui->actionConnect->setEnabled(false);
     connectionLabel->setText(tr("Connected"));
     // One pass over the format, so that a port name holding "%2" stays as it is.
-    settingsLabel->setText(tr("%1, %2, %3%4%5, %6")
-                               .arg(port().portName(), QString::number(port().baudRate(QSerialPort::AllDirections)),
-                                    QString::number(int(port().dataBits())), parityLetter(port().parity()),
-                                    QString::number(int(port().stopBits())), flowText(port().flowControl())));
+    // A long name gives way to the settings when the bar is short of room.
+    settingsLabel->setSettingsText(
+        tr("%1, %2, %3%4%5, %6")
+            .arg(port().portName(), QString::number(port().baudRate(QSerialPort::AllDirections)),
+                 QString::number(int(port().dataBits())), parityLetter(port().parity()),
+                 QString::number(int(port().stopBits())), flowText(port().flowControl())),
+        port().portName());
 
     if (connectMode == ActiveMode) {
         ui->tabWidget->setCurrentIndex(0);

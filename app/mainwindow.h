@@ -23,6 +23,7 @@ class QThread;
 class AutoSettingsDialog;
 class Console;
 class LogWindow;
+class PortSettingsLabel;
 class SerialPortThread;
 class TimerThread;
 
@@ -127,7 +128,7 @@ private:
     SettingsDialog *settingsDialog;
     QThread *serialWorker;
     QLabel *messageLabel;
-    QLabel *settingsLabel;
+    PortSettingsLabel *settingsLabel;
     QLabel *connectionLabel;
     QLabel *versionLabel;
     std::int32_t txCount;

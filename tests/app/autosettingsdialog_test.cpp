@@ -172,14 +172,15 @@ TEST_F(AutoConnect, FindsTheConverterOnItsPortAfterTryingTheOnesBefore)
 
 TEST_F(AutoConnect, TriesEveryBaudRateOnAPortBeforeTheNextPort)
 {
-    // Both would answer at 9600; with nothing fixed the first listed port
-    // goes through 115200 and then 9600 before the second is touched.
+    // Both would answer at 9600 (active mode: setup mode is always 115200);
+    // with nothing fixed the first listed port goes through 115200 and then
+    // 9600 before the second is touched.
     const std::vector<ConverterSim *> all =
-        sortedByPort({&addConverter(ConverterMode::Setup, 9600), &addConverter(ConverterMode::Setup, 9600)});
+        sortedByPort({&addConverter(ConverterMode::Active, 9600), &addConverter(ConverterMode::Active, 9600)});
     build(pathsOf(all));
 
     MessageBoxRecorder boxes;
-    EXPECT_EQ(search(), int(SetupMode));
+    EXPECT_EQ(search(), int(ActiveMode));
     expectOnlyTheSearchWarning(boxes);
     // 115200 first (heard, not understood), then 9600.
     EXPECT_EQ(probesHeard(*all[0]), 4);
@@ -192,14 +193,14 @@ TEST_F(AutoConnect, TriesEveryBaudRateOnAPortBeforeTheNextPort)
 TEST_F(AutoConnect, AFixedPortAndBaudRateAreTheOnlyOnesTried)
 {
     const std::vector<ConverterSim *> all =
-        sortedByPort({&addConverter(ConverterMode::Setup, 9600), &addConverter(ConverterMode::Setup, 9600),
-                      &addConverter(ConverterMode::Setup, 9600)});
+        sortedByPort({&addConverter(ConverterMode::Active, 9600), &addConverter(ConverterMode::Active, 9600),
+                      &addConverter(ConverterMode::Active, 9600)});
     build(pathsOf(all));
     fix("COMCheckBox", "serialPortInfoListBox", QString::fromStdString(all[2]->portPath()));
     fix("BaudrateCheckBox", "baudRateBox", "9600");
 
     MessageBoxRecorder boxes;
-    EXPECT_EQ(search(), int(SetupMode));
+    EXPECT_EQ(search(), int(ActiveMode));
     expectOnlyTheSearchWarning(boxes);
     EXPECT_EQ(probesHeard(*all[0]), 0);
     EXPECT_EQ(probesHeard(*all[1]), 0);

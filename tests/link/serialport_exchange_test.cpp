@@ -94,6 +94,22 @@ TEST_F(Exchange, WrittenConfigurationReadsBack)
     EXPECT_EQ(converter.savedConfig().serial.baud, 57600u);
 }
 
+// Saved serial settings are those of active mode: after the power-up that
+// makes them take effect, setup mode still answers at 115200 8N1.
+TEST_F(Exchange, ASavedRateLeavesTheSetupLineAt115200)
+{
+    EXPECT_EQ(send(worker, "WSN8N19600\r"), QByteArray("OK\r"));
+    EXPECT_EQ(send(worker, "SV\r"), QByteArray("OK\r"));
+    converter.powerCycle();
+    EXPECT_EQ(worker.probeDevice(), QByteArray("TELQO_setup\r"));
+    EXPECT_EQ(send(worker, "RS\r"), QByteArray("N8N19600\r"));
+
+    converter.setMode(sim::ConverterMode::Active);
+    worker.port.close();
+    ASSERT_TRUE(openPort(9600));
+    EXPECT_EQ(worker.probeDevice(), QByteArray("TELQO_active\r"));
+}
+
 TEST_F(Exchange, SilenceGivesAnEmptyReplyAfterTheWindow)
 {
     converter.setSilent(true);

@@ -27,9 +27,11 @@
 //   0 to 8, two hex digits per data byte for data frames) -> accepted and
 //   counted, no answer; a malformed frame line or a setup command -> ignored.
 //
-// Written settings are answered by the next read at once, but the line keeps
-// its rate until the saved configuration takes effect at the next power-up
-// (powerCycle()); unsaved writes are lost then.
+// Setup mode always talks 115200 8N1, whatever the serial settings say: they
+// are those of active mode. Written settings are answered by the next read at
+// once, but the active-mode line keeps its rate until the saved configuration
+// takes effect at the next power-up (powerCycle()); unsaved writes are lost
+// then.
 #pragma once
 
 #include <array>
@@ -95,8 +97,12 @@ public:
     const ConverterConfig& config() const { return working_; }
     // The configuration last saved with "SV".
     const ConverterConfig& saved() const { return saved_; }
-    // The serial settings the line runs at now.
+    // The serial settings the line runs at now in active mode.
     const ConverterSerialSettings& line() const { return line_; }
+    // The rate the converter listens at now: fixed in setup mode, the line's
+    // in active mode.
+    static constexpr unsigned kSetupBaud = 115200;
+    unsigned listeningBaud() const { return mode_ == ConverterMode::Setup ? kSetupBaud : line_.baud; }
     // Sets the working, saved and line configuration at once.
     void setConfig(const ConverterConfig& config);
     // Power-up: the saved configuration becomes the working one and the line's.

@@ -334,7 +334,7 @@ void ConverterSim::takeIn(const std::string& bytes)
         std::lock_guard<std::mutex> lock(mutex_);
         takingIn_ = true;
         received_ += bytes;
-        const bool understood = pty_.baudRate() == device_.line().baud;
+        const bool understood = pty_.baudRate() == device_.listeningBaud();
         events = device_.feed(bytes, understood);
         const auto due = Clock::now() + std::chrono::milliseconds(replyDelayMs_);
         for (const auto& e : events) {

@@ -2,10 +2,10 @@
 // test opens portPath() as its serial port. What it answers to each command
 // is listed in converter_device.h.
 //
-// It answers only while the program's end of the line runs at the rate of
-// the converter's own serial configuration (pty baud rate), as a real
-// converter would see only noise otherwise; every line is logged all the
-// same. It can be told to stay silent, to answer garbage, to drop or delay
+// It answers only while the program's end of the line runs at the rate the
+// converter listens at (pty baud rate): 115200 in setup mode, that of its own
+// serial configuration in active mode; a real converter would see only noise
+// otherwise. Every line is logged all the same. It can be told to stay silent, to answer garbage, to drop or delay
 // replies, and to flood the line with received CAN traffic.
 //
 // "FU" is answered with "OK\r"; once that has left, onFirmwareUpgrade() runs

@@ -25,7 +25,8 @@ void usage()
                  "usage: converter-sim [--mode setup|active] [--baud N] [--silent] [--garbage]\n"
                  "                     [--delay MS] [--drop N] [--flood MS] [--quiet]\n"
                  "  --mode    mode to answer the probe with (default setup)\n"
-                 "  --baud    the converter's serial rate; it answers only at this rate (default 115200)\n"
+                 "  --baud    the converter's active-mode serial rate (default 115200); setup mode\n"
+                 "            is always 115200 8N1\n"
                  "  --silent  answer nothing\n"
                  "  --garbage answer garbage instead of each reply\n"
                  "  --delay   send each reply MS milliseconds late\n"
@@ -128,7 +129,8 @@ int main(int argc, char** argv)
     std::printf("%s\n", converter.portPath().c_str());
     std::fflush(stdout);
     std::fprintf(stderr, "converter-sim: %s mode, %u baud 8N1; Ctrl+C ends\n",
-                 mode == sim::ConverterMode::Setup ? "setup" : "active", config.serial.baud);
+                 mode == sim::ConverterMode::Setup ? "setup" : "active",
+                 mode == sim::ConverterMode::Setup ? sim::ConverterDevice::kSetupBaud : config.serial.baud);
 
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
