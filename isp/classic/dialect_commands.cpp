@@ -25,6 +25,21 @@ int under_long_timeouts(const std::string& command)
     return r;
 }
 
+// Erases that reach address 0 first set the status byte, so that the boot
+// loader keeps the part after a reset; every caller gets that step here.
+template <typename StatusStep>
+int erase_after_status(const std::string& command, bool reaches_zero, StatusStep set_status)
+{
+    if (command.empty())
+        return kErrOperationFailed;
+    if (reaches_zero) {
+        const int r = set_status();
+        if (r != 1)
+            return r;
+    }
+    return under_long_timeouts(command);
+}
+
 } // namespace
 
 int send_reset(int method)
@@ -156,56 +171,26 @@ int d1_erase_bv_sb(const ClassicDeviceRecord& d)
 
 int d1_erase_block(const ClassicDeviceRecord& d, int block)
 {
-    const std::string command = d1_erase_block_command(d, block);
-    if (command.empty())
-        return kErrOperationFailed;
-    if (block == 0) {
-        const int r = d1_program_status_byte(d, 0xFF);
-        if (r != 1)
-            return r;
-    }
-    return under_long_timeouts(command);
+    return erase_after_status(d1_erase_block_command(d, block), block == 0,
+                              [&d] { return d1_program_status_byte(d, 0xFF); });
 }
 
 int d1_erase_page(const ClassicDeviceRecord& d, int page)
 {
-    const std::string command = d1_erase_page_command(d, page);
-    if (command.empty())
-        return kErrOperationFailed;
-    if (page == 0) {
-        const int r = d1_program_status_byte(d, 0xFF);
-        if (r != 1)
-            return r;
-    }
-    return under_long_timeouts(command);
+    return erase_after_status(d1_erase_page_command(d, page), page == 0,
+                              [&d] { return d1_program_status_byte(d, 0xFF); });
 }
 
-// Erases that reach address 0 first set the status byte, so that the boot
-// loader keeps the part after a reset; every caller gets that step here.
 int d2_erase_sector(const ClassicDeviceRecord& d, int block)
 {
-    const std::string command = d2_erase_sector_command(d, block);
-    if (command.empty())
-        return kErrOperationFailed;
-    if (block == 0) {
-        const int r = d2_write_status_bit(d, 1);
-        if (r != 1)
-            return r;
-    }
-    return under_long_timeouts(command);
+    return erase_after_status(d2_erase_sector_command(d, block), block == 0,
+                              [&d] { return d2_write_status_bit(d, 1); });
 }
 
 int d2_erase_page(const ClassicDeviceRecord& d, int page)
 {
-    const std::string command = d2_erase_page_command(d, page);
-    if (command.empty())
-        return kErrOperationFailed;
-    if (page == 0) {
-        const int r = d2_write_status_bit(d, 1);
-        if (r != 1)
-            return r;
-    }
-    return under_long_timeouts(command);
+    return erase_after_status(d2_erase_page_command(d, page), page == 0,
+                              [&d] { return d2_write_status_bit(d, 1); });
 }
 
 int d2_erase_all(const ClassicDeviceRecord& d)

@@ -12,8 +12,8 @@ using sim::loader::LoaderCommand;
 
 // Every erase outlasts the long time-out, yet comes well within the five
 // catch-up waits that follow it.
-constexpr int kLongTimeoutMs = 250;
-constexpr auto kEraseTime = std::chrono::milliseconds(600);
+constexpr int kLongTimeoutMs = 400;
+constexpr auto kEraseTime = std::chrono::milliseconds(1000);
 // Long enough for any late line once the test no longer plays a slow part.
 constexpr int kRoomyTimeoutMs = 10000;
 
