@@ -1,4 +1,5 @@
 #include "platform/logfile.h"
+#include "tests/file_text.h"
 
 #include <gtest/gtest.h>
 
@@ -24,13 +25,6 @@ protected:
         std::string cmd = "rm -rf '" + dir + "'";
         (void)std::system(cmd.c_str());
     }
-    static std::string contents(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
     std::string dir;
 };
 
@@ -43,7 +37,7 @@ TEST_F(LogFile, AppendsAcrossOpens)
         std::fputs(line, f);
         std::fclose(f);
     }
-    EXPECT_EQ(contents(path), "one\ntwo\n");
+    EXPECT_EQ(file_text(path), "one\ntwo\n");
 }
 
 TEST_F(LogFile, RefusesASymbolicLink)
@@ -53,7 +47,7 @@ TEST_F(LogFile, RefusesASymbolicLink)
     const std::string link = dir + "/log";
     ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
     EXPECT_EQ(platform::openLogForAppend(link), nullptr);
-    EXPECT_EQ(contents(target), "keep");
+    EXPECT_EQ(file_text(target), "keep");
 }
 
 TEST_F(LogFile, RefusesAFifo)

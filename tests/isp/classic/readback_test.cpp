@@ -7,6 +7,7 @@
 #include "isp/core/hexwriter.h"
 #include "tests/isp/classic/classicfixture.h"
 #include "tests/isp/classic/partnumbers.h"
+#include "tests/file_text.h"
 #include "tests/isp/core/outputscene.h"
 
 #include <algorithm>
@@ -29,14 +30,6 @@ constexpr int kXAG49 = 11;
 const ClassicDeviceRecord& dev(int number)
 {
     return *classic_device_at(classic_device_index(number));
-}
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 bool exists(const std::string& path)
@@ -131,7 +124,7 @@ TEST_F(Readback, ReadDataOfA64KPartHasTwoRecordsAndTheEndRecord)
     const IspResult* r = classic_read_data(0x0000, 0x001F, out_.c_str(), nullptr, 0);
     ASSERT_EQ(r->status, 1) << r->text;
     const std::vector<std::uint8_t> first(bytes.begin(), bytes.begin() + 16), second(bytes.begin() + 16, bytes.end());
-    EXPECT_EQ(slurp(out_), dataRecord(0x0000, first) + "\n" + dataRecord(0x0010, second) + "\n:00000001FF\n");
+    EXPECT_EQ(file_text(out_), dataRecord(0x0000, first) + "\n" + dataRecord(0x0010, second) + "\n:00000001FF\n");
     EXPECT_TRUE(partGot(":050000040000000F00E8")) << "16 bytes a read";
 }
 
@@ -142,7 +135,7 @@ TEST_F(Readback, ReadDataAbove64KPutsAnUpperAddressRecordAtEachHalf)
     const IspResult* r = classic_read_data(0xFFF8, 0x10007, out_.c_str(), nullptr, 0);
     ASSERT_EQ(r->status, 1) << r->text;
     const auto b = counting(16, 1);
-    EXPECT_EQ(slurp(out_), ":020000040000FA\n" + dataRecord(0xFFF8, {b.begin(), b.begin() + 8}) +
+    EXPECT_EQ(file_text(out_), ":020000040000FA\n" + dataRecord(0xFFF8, {b.begin(), b.begin() + 8}) +
                                "\n:020000040001F9\n" + dataRecord(0x0000, {b.begin() + 8, b.end()}) +
                                "\n:00000001FF\n");
 }

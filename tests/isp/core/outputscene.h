@@ -3,6 +3,8 @@
 // picture of that folder to tell what a call changed there.
 #pragma once
 
+#include "tests/file_text.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -90,7 +92,7 @@ public:
             if (e.is_symlink())
                 out[name] = "link to " + std::filesystem::read_symlink(e.path(), ec).string();
             else if (e.is_regular_file())
-                out[name] = "file: " + read(e.path().string());
+                out[name] = "file: " + file_text(e.path().string());
             else
                 out[name] = "other";
         }
@@ -98,7 +100,7 @@ public:
     }
 
     // What reading the named path gives (through a link).
-    std::string contents() const { return read(path_); }
+    std::string contents() const { return file_text(path_); }
 
     // Runs `call` on its own thread. Should it still run after a generous
     // wait, the FIFO gets a reader, so that a call blocked opening it goes
@@ -123,13 +125,6 @@ private:
         std::ofstream f(path, std::ios::binary);
         f << kOldContents;
         return bool(f);
-    }
-    static std::string read(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
     }
 
     std::string dir_;
