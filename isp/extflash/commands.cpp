@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "isp/core/debuglog.h"
 #include "isp/core/serialport.h"
 #include "isp/extflash/owedreply.h"
 #include "isp/extflash/reply.h"
@@ -29,10 +30,24 @@ struct CommandBlock {
     }
 };
 
+// The reply under one long time-out; a stale name on the way is passed
+// over, as it answers no command. -1 when no reply came.
 int reply_code_long()
 {
     use_long_timeouts();
-    const int code = read_reply_code();
+    std::int32_t readMs = 0;
+    std::int32_t writeMs = 0;
+    get_comm_timeouts(&readMs, &writeMs);
+    const ReadDeadline deadline;
+    int code = -1;
+    for (std::int32_t left = deadline.remaining_ms(); left != 0; left = deadline.remaining_ms()) {
+        set_comm_timeouts(left, writeMs);
+        code = read_reply_code();
+        if (!stale_line(code))
+            break;
+        debug_log(kLogDebug, "Loader name passed over");
+        code = -1;
+    }
     use_short_timeouts();
     return code;
 }
@@ -44,6 +59,8 @@ int exchange(const CommandBlock& block, int wanted)
         return kFailed;
     case CatchUp::kAnswered:
         return 1;
+    case CatchUp::kRefused:
+        return kFailed;
     case CatchUp::kInStep:
         break;
     }
