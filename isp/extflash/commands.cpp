@@ -71,6 +71,8 @@ int exchange(const CommandBlock& block, int wanted)
     const int code = reply_code_long();
     if (code == -1)
         owe_reply(block.bytes, wanted);
+    else if (code == kReplyUnknown)
+        owe_reply(nullptr, 0); // no reply of the loader's: its own may still come
     return code == wanted ? 1 : kFailed;
 }
 
@@ -116,7 +118,7 @@ int loader_program_block(std::uint32_t address, const std::uint8_t* data, std::s
             return broken_program();
     }
     const int code = reply_code_long();
-    if (code == -1)
+    if (code == -1 || code == kReplyUnknown)
         return broken_program();
     return code == kReplyOk ? 1 : kFailed;
 }

@@ -23,6 +23,10 @@ struct OwedReply {
 
 OwedReply g_owed;
 
+// A line that breaks this long a silence after the loader's name is not
+// waited for.
+constexpr std::int32_t kQuietMs = 100;
+
 // Takes one late line: the first that is not the loader's name is the owed
 // reply (a broken program owes lines of no known count; they are dropped).
 void take_late_line(int code)
@@ -41,7 +45,8 @@ bool owed_line_missing()
 // One query, then lines until the loader names itself, all within one long
 // time-out. A name that comes while the owed reply is still missing (a line
 // that took longer on its way) does not end the wait before that reply or
-// the time-out.
+// the time-out. After the name the line is let go quiet, so that nothing
+// still on its way is left for the next command.
 bool wait_for_loader()
 {
     const unsigned char q = kQuery;
@@ -53,12 +58,15 @@ bool wait_for_loader()
     get_comm_timeouts(&readMs, &writeMs);
     const ReadDeadline deadline;
     bool named = false;
-    for (std::int32_t left = deadline.remaining_ms(); left != 0 && !(named && !owed_line_missing());
-         left = deadline.remaining_ms()) {
-        set_comm_timeouts(left, writeMs);
+    for (std::int32_t left = deadline.remaining_ms(); left != 0; left = deadline.remaining_ms()) {
+        const bool settling = named && !owed_line_missing();
+        set_comm_timeouts(settling && (left < 0 || left > kQuietMs) ? kQuietMs : left, writeMs);
         char line[kReplyBufferSize];
-        if (!loader_read_reply_line(line))
+        if (!loader_read_reply_line(line)) {
+            if (settling)
+                break;
             continue;
+        }
         const int code = response_code(line);
         if (code == kReplyIdentity)
             named = true;

@@ -122,6 +122,21 @@ TEST_F(LateReplyTest, ALostQueryOrNameCostsOneTryNotTheSession)
     programData();
 }
 
+TEST_F(LateReplyTest, ALineThatIsNoReplyLeavesNothingForTheNextCommand)
+{
+    connectLoader();
+    sim::loader::LoaderFaults noise;
+    noise.noisyReplies = 1; // noise ahead of block 1's "OK"
+    sim->setFaults(noise);
+    const IspResult* r = qz_erase(0, 0x2u, 0, nullptr, 0, nullptr);
+    EXPECT_EQ(r->status, 1) << r->text;
+    sim->setFaults({1000, 0, 0, false}); // from now on every erase is refused
+    r = qz_erase(0, 0x4u, 0, nullptr, 0, nullptr);
+    EXPECT_EQ(r->status, -18);
+    EXPECT_STREQ(r->text, "Operation Failed. (Failed to erase block 2.)");
+    programData();
+}
+
 TEST_F(LateReplyTest, ASlowWholeEraseIsSentOnceAndLeavesTheLineToTheProgram)
 {
     connectSlowLoader();

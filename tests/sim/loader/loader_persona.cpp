@@ -73,6 +73,10 @@ void LoaderPersona::sendLine(const std::string& text)
 
 void LoaderPersona::sendReply(const std::string& text)
 {
+    if (faults_.noisyReplies > 0) {
+        --faults_.noisyReplies;
+        emitLine("N#ISE");
+    }
     if (faults_.lateReplies > 0 && held_.empty()) {
         --faults_.lateReplies;
         held_ = text;

@@ -62,6 +62,7 @@ struct LoaderFaults {
                              // command) leave only after the line the loader sends next
     int lostQueries = 0;     // the next N queries are lost on their way in
     int spoiledNames = 0;    // the next N names lose one byte on their way out
+    int noisyReplies = 0;    // the next N command replies come after a line of noise
 };
 
 struct LoaderCommand {

@@ -150,6 +150,9 @@ TEST(LoaderPersona, FaultsHoldAReplyBackAndLoseBytesOfQueriesAndNames)
     p.feed('?');
     EXPECT_EQ(p.takeOutput(), "KELDMARVOS\r\n");
     EXPECT_EQ(p.queries(), 3); // the lost one never arrived
+    p.faults().noisyReplies = 1;
+    feed(p, eraseBlock(0x80000000));
+    EXPECT_EQ(p.takeOutput(), "N#ISE\r\nOK\r\n");
 }
 
 TEST(LoaderSim, AnswersAQueryOverThePty)
