@@ -1,5 +1,6 @@
 #include "platform/logfile.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +9,18 @@ namespace platform {
 
 std::FILE* openLogForAppend(const std::string& path)
 {
-    // Non-blocking open and a type check: a FIFO or device named as the log must never stall a run.
-    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+    // Looked at before it is opened: opening a terminal or serial device
+    // can make it the caller's controlling terminal or move its modem lines.
+    struct stat before;
+    if (::lstat(path.c_str(), &before) == 0) {
+        if (!S_ISREG(before.st_mode))
+            return nullptr;
+    } else if (errno != ENOENT) {
+        return nullptr;
+    }
+    // O_NOCTTY and O_NONBLOCK still guard against the path changing between
+    // the look and the open.
+    int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK, 0644);
     if (fd < 0)
         return nullptr;
     struct stat st;

@@ -9,6 +9,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace qz {
 
@@ -39,11 +42,27 @@ bool is_blank(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// The command file was made empty by this run; whatever else the name
+// may have come to stand for in between (a link, a device) is not written.
+std::FILE* open_own_temp_file(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    std::FILE* f = nullptr;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        f = ::fdopen(fd, "wb");
+    if (f == nullptr)
+        ::close(fd);
+    return f;
+}
+
 bool write_command_file(const JitFiles& files, const char* arguments)
 {
     std::FILE* f = nullptr;
     for (int i = 0; i < kOpenTries && !f; ++i)
-        f = std::fopen(files.command.c_str(), "wb");
+        f = open_own_temp_file(files.command);
     if (!f)
         return false;
     std::string text = files.data + "\n" + files.message + "\n";

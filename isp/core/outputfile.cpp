@@ -2,10 +2,7 @@
 
 #include "isp/core/ops_common.h"
 
-#include <atomic>
 #include <cerrno>
-#include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,63 +11,48 @@ namespace qz {
 
 namespace {
 
-enum class Target { kFound, kRefused, kFailed };
+constexpr mode_t kNewFileMode = 0666; // less the umask, as for any new file
+constexpr mode_t kModeBits = 07777;
 
-constexpr int kNewFileMode = 0666; // less the umask, as for any new file
-constexpr int kNameTries = 100;
+enum class Opened { kOpen, kRefused, kAgain };
 
-// The regular file to be replaced (the named one, or a link's target) and
-// the permissions it has; a name that does not exist yet is taken as is.
-Target resolve(const char* path, std::string* target, int* mode)
+// Opening a path that was looked at as a regular file (or as nothing);
+// O_NONBLOCK and O_NOCTTY guard against it having changed since.
+constexpr int kOpenFlags = O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+
+bool write_all(int fd, const std::string& text)
 {
-    struct stat st;
-    if (::lstat(path, &st) != 0) {
-        if (errno != ENOENT)
-            return Target::kFailed;
-        *target = path;
-        *mode = -1;
-        return Target::kFound;
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
     }
-    if (S_ISLNK(st.st_mode)) {
-        // A dangling link names no file whose place could be taken.
-        if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode))
-            return Target::kRefused;
-        char* real = ::realpath(path, nullptr);
-        if (real == nullptr)
-            return Target::kFailed;
-        *target = real;
-        std::free(real);
-    } else if (!S_ISREG(st.st_mode)) {
-        return Target::kRefused;
-    } else {
-        *target = path;
-    }
-    // A file the caller may not write stays, as it would for a truncating open.
-    if (::access(target->c_str(), W_OK) != 0)
-        return Target::kRefused;
-    *mode = static_cast<int>(st.st_mode & 0777);
-    return Target::kFound;
+    return true;
 }
 
-std::string folder_of(const std::string& path)
+// The blocks for `size` bytes, taken before the first byte is written, so
+// that a full disk fails the commit with the old contents still in place.
+bool reserve(int fd, off_t size, off_t oldSize)
 {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string unique_suffix()
-{
-    static std::atomic<unsigned> counter{0};
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    unsigned long long v = static_cast<unsigned long long>(now.tv_nsec) ^
-                           (static_cast<unsigned long long>(::getpid()) << 32) ^
-                           (static_cast<unsigned long long>(counter.fetch_add(1)) * 0x9E3779B97F4A7C15ull);
-    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string s;
-    for (int i = 0; i < 10; ++i, v /= 36)
-        s += digits[v % 36];
-    return s;
+    if (size == 0)
+        return true;
+    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0)
+        return true;
+    if (errno != EOPNOTSUPP && errno != ENOSYS) {
+        // Blocks taken past the end before it failed are given back.
+        (void)::ftruncate(fd, oldSize);
+        return false;
+    }
+    // Without the keep-size form the file grows to `size` (the old bytes
+    // stay); a failure puts its length back.
+    if (size <= oldSize || ::posix_fallocate(fd, 0, size) == 0)
+        return true;
+    (void)::ftruncate(fd, oldSize);
+    return false;
 }
 
 } // namespace
@@ -83,44 +65,44 @@ bool OutputFile::open(const char* path)
     if (path == nullptr || *path == '\0')
         return false;
     for (int i = 0; i < kFileTries; ++i) {
-        std::string target;
-        int mode = -1;
-        const Target t = resolve(path, &target, &mode);
-        if (t == Target::kRefused)
-            return false;
-        if (t == Target::kFound && create_beside(target, mode))
-            return true;
-    }
-    return false;
-}
-
-bool OutputFile::create_beside(const std::string& target, int mode)
-{
-    const std::string folder = folder_of(target);
-    for (int i = 0; i < kNameTries; ++i) {
-        const std::string name = folder + ".qzout-" + unique_suffix();
-        // Exclusive: never an existing file or a link planted under the name.
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                              mode < 0 ? kNewFileMode : 0600);
-        if (fd < 0) {
-            if (errno == EEXIST)
+        struct stat st;
+        int fd = -1;
+        bool created = false;
+        if (::lstat(path, &st) != 0) {
+            if (errno != ENOENT)
                 continue;
-            return false;
+            // Exclusive: never a file or a link that appeared meanwhile.
+            fd = ::open(path, kOpenFlags | O_CREAT | O_EXCL | O_NOFOLLOW, kNewFileMode);
+            if (fd < 0)
+                continue;
+            created = true;
+        } else {
+            // A link is written through, but only to a regular file.
+            if (S_ISLNK(st.st_mode) && ::stat(path, &st) != 0)
+                return false;
+            if (!S_ISREG(st.st_mode))
+                return false;
+            fd = ::open(path, kOpenFlags);
+            if (fd < 0) {
+                if (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)
+                    return false; // the caller may not write it
+                continue;
+            }
         }
-        // A replaced file keeps its permissions.
-        if (mode >= 0 && ::fchmod(fd, static_cast<mode_t>(mode)) != 0) {
+        struct stat opened;
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
             ::close(fd);
-            ::unlink(name.c_str());
+            if (created)
+                continue; // not ours after all; nothing to remove
             return false;
         }
-        f_ = ::fdopen(fd, "wb");
-        if (f_ == nullptr) {
-            ::close(fd);
-            ::unlink(name.c_str());
-            return false;
-        }
-        temp_ = name;
-        target_ = target;
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        fd_ = fd;
+        created_ = created;
+        path_ = path;
+        dev_ = opened.st_dev;
+        ino_ = opened.st_ino;
+        text_.clear();
         return true;
     }
     return false;
@@ -128,34 +110,55 @@ bool OutputFile::create_beside(const std::string& target, int mode)
 
 bool OutputFile::write_line(const char* text, std::size_t length)
 {
-    return f_ != nullptr && length != 0 && std::fwrite(text, 1, length, f_) == length &&
-           std::fputc('\n', f_) != EOF;
+    if (fd_ < 0 || text == nullptr || length == 0)
+        return false;
+    text_.append(text, length);
+    text_ += '\n';
+    return true;
 }
 
 bool OutputFile::commit()
 {
-    if (f_ == nullptr)
+    if (fd_ < 0)
         return false;
-    const bool closed = std::fclose(f_) == 0;
-    f_ = nullptr;
-    if (!closed || ::rename(temp_.c_str(), target_.c_str()) != 0) {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) {
         discard();
         return false;
     }
-    temp_.clear();
-    return true;
+    const off_t size = static_cast<off_t>(text_.size());
+    if (!reserve(fd_, size, st.st_size) || !write_all(fd_, text_) || ::ftruncate(fd_, size) != 0) {
+        discard();
+        return false;
+    }
+    // A write by someone other than root drops the set-id bits; the file
+    // keeps them where its owner may put them back.
+    struct stat after;
+    if (::fstat(fd_, &after) == 0 && (after.st_mode & kModeBits) != (st.st_mode & kModeBits))
+        (void)::fchmod(fd_, st.st_mode & kModeBits);
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    created_ = false;
+    text_.clear();
+    text_.shrink_to_fit();
+    return closed;
 }
 
 void OutputFile::discard()
 {
-    if (f_ != nullptr) {
-        std::fclose(f_);
-        f_ = nullptr;
+    if (fd_ < 0)
+        return;
+    if (created_) {
+        // Removed only while the name still is the file this run made.
+        struct stat st;
+        if (::lstat(path_.c_str(), &st) == 0 && static_cast<unsigned long long>(st.st_dev) == dev_ &&
+            static_cast<unsigned long long>(st.st_ino) == ino_)
+            ::unlink(path_.c_str());
     }
-    if (!temp_.empty()) {
-        ::unlink(temp_.c_str());
-        temp_.clear();
-    }
+    ::close(fd_);
+    fd_ = -1;
+    created_ = false;
+    text_.clear();
 }
 
 } // namespace qz

@@ -1,7 +1,9 @@
-// A file that the libraries write (read-back HEX files). It is written as
-// a new file beside the one named and renamed over it only when whole, so
-// a failed or cancelled run leaves the named file as it was and removes
-// only what it made itself.
+// A file that the libraries write (read-back HEX files). What is written
+// is held until the result is whole, then put into the named file itself,
+// so that the file keeps its owner, group, mode bits and hard links, and a
+// file the caller may write is written wherever it lies. A failed or
+// cancelled run leaves the named file as it was; a file that did not exist
+// is made at open and removed again unless committed.
 #pragma once
 
 #include <cstddef>
@@ -15,30 +17,34 @@ public:
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
-    // An uncommitted file is removed.
+    // Uncommitted: a file made by open is removed, an existing one untouched.
     ~OutputFile();
 
-    // Creates the new file beside `path` (tried kFileTries times). False at
-    // once when `path` exists and is no regular file nor a link to one
-    // (a FIFO, device, folder or socket), and when nothing could be made.
-    // A link is written through: its target is the file replaced.
+    // Opens the named file for writing without changing it, or makes it when
+    // no such name exists (tried kFileTries times). False at once when
+    // `path` is no regular file nor a link to one (a FIFO, device, folder,
+    // socket, dangling link), and when the file cannot be written. A link is
+    // written through: its target is the file written.
     bool open(const char* path);
-    bool is_open() const { return f_ != nullptr; }
+    bool is_open() const { return fd_ >= 0; }
 
-    // `length` bytes and a line feed; false for an empty text or a failed write.
+    // `length` bytes and a line feed; false for an empty text or no file.
     bool write_line(const char* text, std::size_t length);
 
-    // Closes the new file and puts it in place of the named one; false (the
-    // new file removed, the named one untouched) when either step fails.
+    // Makes sure the room for the whole text is there, then writes it over
+    // the file's contents; false (the file as it was) when the room is not
+    // there or a step fails.
     bool commit();
 
 private:
-    bool create_beside(const std::string& target, int mode);
     void discard();
 
-    std::string target_;
-    std::string temp_;
-    std::FILE* f_ = nullptr;
+    int fd_ = -1;
+    bool created_ = false; // made by open: removed unless committed
+    std::string path_;
+    unsigned long long dev_ = 0;
+    unsigned long long ino_ = 0;
+    std::string text_;
 };
 
 } // namespace qz

@@ -12,8 +12,21 @@ std::FILE* open_regular_file(const char* path, bool* not_regular)
         *not_regular = false;
     if (path == nullptr || *path == '\0')
         return nullptr;
-    // O_NONBLOCK keeps the open of a FIFO from waiting for its writer.
-    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Looked at first: a device must not be opened at all (a terminal could
+    // become the caller's controlling one, a serial line moves its modem
+    // lines). A link to a regular file is read through.
+    struct stat before;
+    if (::stat(path, &before) != 0)
+        return nullptr;
+    if (!S_ISREG(before.st_mode)) {
+        if (not_regular != nullptr)
+            *not_regular = true;
+        return nullptr;
+    }
+    // Should the path change after the look: O_NONBLOCK keeps the open of a
+    // FIFO from waiting for its writer, O_NOCTTY keeps a terminal from
+    // becoming the controlling one, and the file opened is looked at again.
+    const int fd = ::open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
     struct stat st;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "isp/core/debuglog.h"
 #include "isp/core/serialport.h"
 #include "isp/extflash/owedreply.h"
 #include "isp/extflash/reply.h"
@@ -29,10 +30,24 @@ struct CommandBlock {
     }
 };
 
+// The reply under one long time-out; a stale name on the way is passed
+// over, as it answers no command. -1 when no reply came.
 int reply_code_long()
 {
     use_long_timeouts();
-    const int code = read_reply_code();
+    std::int32_t readMs = 0;
+    std::int32_t writeMs = 0;
+    get_comm_timeouts(&readMs, &writeMs);
+    const ReadDeadline deadline;
+    int code = -1;
+    for (std::int32_t left = deadline.remaining_ms(); left != 0; left = deadline.remaining_ms()) {
+        set_comm_timeouts(left, writeMs);
+        code = read_reply_code();
+        if (!stale_line(code))
+            break;
+        debug_log(kLogDebug, "Loader name passed over");
+        code = -1;
+    }
     use_short_timeouts();
     return code;
 }
@@ -44,6 +59,8 @@ int exchange(const CommandBlock& block, int wanted)
         return kFailed;
     case CatchUp::kAnswered:
         return 1;
+    case CatchUp::kRefused:
+        return kFailed;
     case CatchUp::kInStep:
         break;
     }
@@ -54,6 +71,8 @@ int exchange(const CommandBlock& block, int wanted)
     const int code = reply_code_long();
     if (code == -1)
         owe_reply(block.bytes, wanted);
+    else if (code == kReplyUnknown)
+        owe_reply(nullptr, 0); // no reply of the loader's: its own may still come
     return code == wanted ? 1 : kFailed;
 }
 
@@ -99,7 +118,7 @@ int loader_program_block(std::uint32_t address, const std::uint8_t* data, std::s
             return broken_program();
     }
     const int code = reply_code_long();
-    if (code == -1)
+    if (code == -1 || code == kReplyUnknown)
         return broken_program();
     return code == kReplyOk ? 1 : kFailed;
 }

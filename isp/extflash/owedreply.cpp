@@ -14,45 +14,69 @@ namespace {
 
 struct OwedReply {
     bool owed = false;
-    bool known = false;   // block and wanted hold the command
+    bool known = false;    // block and wanted hold the command; it owes one line
     std::uint8_t block[kCommandBlockSize] = {};
     int wanted = 0;
-    bool queried = false; // a query is out; its answer is owed too
-    int late = -1;        // code of the first whole line that came late
+    bool lineCame = false; // its one line came late, with code `late`
+    int late = 0;
 };
 
 OwedReply g_owed;
 
-// Reads lines until the loader names itself or the long time-out has
-// passed. One query is enough: a second one would leave a name behind that
-// would pass for the answer to the next command.
+// A line that breaks this long a silence after the loader's name is not
+// waited for.
+constexpr std::int32_t kQuietMs = 100;
+
+// Takes one late line: the first that is not the loader's name is the owed
+// reply (a broken program owes lines of no known count; they are dropped).
+void take_late_line(int code)
+{
+    if (g_owed.known && !g_owed.lineCame) {
+        g_owed.lineCame = true;
+        g_owed.late = code;
+    }
+}
+
+bool owed_line_missing()
+{
+    return g_owed.known && !g_owed.lineCame;
+}
+
+// One query, then lines until the loader names itself, all within one long
+// time-out. A name that comes while the owed reply is still missing (a line
+// that took longer on its way) does not end the wait before that reply or
+// the time-out. After the name the line is let go quiet, so that nothing
+// still on its way is left for the next command.
 bool wait_for_loader()
 {
-    if (!g_owed.queried) {
-        const unsigned char q = kQuery;
-        if (!port_write(&q, 1))
-            return false;
-        g_owed.queried = true;
-    }
+    const unsigned char q = kQuery;
+    if (!port_write(&q, 1))
+        return false;
     use_long_timeouts();
     std::int32_t readMs = 0;
     std::int32_t writeMs = 0;
     get_comm_timeouts(&readMs, &writeMs);
     const ReadDeadline deadline;
-    bool back = false;
-    for (std::int32_t left = deadline.remaining_ms(); !back && left != 0; left = deadline.remaining_ms()) {
-        set_comm_timeouts(left, writeMs);
+    bool named = false;
+    for (std::int32_t left = deadline.remaining_ms(); left != 0; left = deadline.remaining_ms()) {
+        const bool settling = named && !owed_line_missing();
+        set_comm_timeouts(settling && (left < 0 || left > kQuietMs) ? kQuietMs : left, writeMs);
         char line[kReplyBufferSize];
-        if (!loader_read_reply_line(line))
+        if (!loader_read_reply_line(line)) {
+            if (settling)
+                break;
             continue;
+        }
         const int code = response_code(line);
         if (code == kReplyIdentity)
-            back = true;
-        else if (g_owed.late == -1)
-            g_owed.late = code;
+            named = true;
+        else
+            take_late_line(code);
     }
     use_short_timeouts();
-    return back;
+    if (named && owed_line_missing())
+        debug_log(kLogDebug, "Late reply of the last command lost");
+    return named;
 }
 
 } // namespace
@@ -78,18 +102,29 @@ CatchUp catch_up(const std::uint8_t* block)
     if (!g_owed.owed)
         return CatchUp::kInStep;
     debug_log(kLogDebug, "Waiting for the loader to finish the last command");
+    // What came before a failed wait stays counted for the next one.
     if (!wait_for_loader()) {
         debug_log(kLogDebug, "Loader still busy - nothing sent");
         return CatchUp::kBusy;
     }
-    const bool same = g_owed.known && block != nullptr && std::memcmp(g_owed.block, block, kCommandBlockSize) == 0;
+    const bool same = g_owed.known && g_owed.lineCame && block != nullptr &&
+                      std::memcmp(g_owed.block, block, kCommandBlockSize) == 0;
     const bool answered = same && g_owed.late == g_owed.wanted;
     g_owed = OwedReply{};
     if (answered) {
         debug_log(kLogDebug, "Late reply of the same command taken");
         return CatchUp::kAnswered;
     }
+    if (same) {
+        debug_log(kLogDebug, "Late reply of the same command refused it");
+        return CatchUp::kRefused;
+    }
     return CatchUp::kInStep;
+}
+
+bool stale_line(int code)
+{
+    return code == kReplyIdentity;
 }
 
 } // namespace qz::ext

@@ -76,6 +76,67 @@ TEST_F(LateReplyTest, ASlowBlockEraseIsNotAnsweredByTheOneBefore)
     programData();
 }
 
+TEST_F(LateReplyTest, AReplyThatComesAfterTheNameAnswersOnlyItsOwnBlock)
+{
+    connectSlowLoader();
+    sim::loader::LoaderFaults late;
+    late.lateReplies = 1; // block 1's "OK" follows the name that answers the query
+    sim->setFaults(late);
+    const IspResult* r = qz_erase(0, 0xAu, 0, refuseFromBlock3, 0, nullptr); // blocks 1 and 3
+    EXPECT_EQ(r->status, -18);
+    EXPECT_STREQ(r->text, "Operation Failed. (Failed to erase block 3.)");
+    const std::vector<LoaderCommand> c = sim->commands();
+    ASSERT_FALSE(c.empty());
+    EXPECT_EQ(c[0].address, desc.flashStart + desc.eraseBlockSize);
+    for (std::size_t i = 1; i < c.size(); ++i) {
+        EXPECT_EQ(c[i].address, desc.flashStart + 3 * desc.eraseBlockSize) << i;
+        EXPECT_FALSE(c[i].accepted) << i;
+    }
+    programData();
+}
+
+struct LostOnTheLine {
+    const char* name;
+    int lostQueries;
+    int spoiledNames;
+};
+
+TEST_F(LateReplyTest, ALostQueryOrNameCostsOneTryNotTheSession)
+{
+    connectSlowLoader();
+    const LostOnTheLine cases[] = {{"the query", 1, 0}, {"a byte of the name", 0, 1}};
+    int block = 1;
+    for (const LostOnTheLine& l : cases) {
+        sim::loader::LoaderFaults f;
+        f.lostQueries = l.lostQueries;
+        f.spoiledNames = l.spoiledNames;
+        sim->setFaults(f);
+        sim->clearRecords();
+        const IspResult* r = qz_erase(0, 1u << block, 0, nullptr, 0, nullptr);
+        EXPECT_EQ(r->status, 1) << l.name << ": " << r->text;
+        const std::vector<LoaderCommand> c = sim->commands();
+        ASSERT_EQ(c.size(), 1u) << l.name; // the late "OK" answered it: sent once
+        EXPECT_EQ(c[0].address, desc.flashStart + block * desc.eraseBlockSize) << l.name;
+        ++block;
+    }
+    programData();
+}
+
+TEST_F(LateReplyTest, ALineThatIsNoReplyLeavesNothingForTheNextCommand)
+{
+    connectLoader();
+    sim::loader::LoaderFaults noise;
+    noise.noisyReplies = 1; // noise ahead of block 1's "OK"
+    sim->setFaults(noise);
+    const IspResult* r = qz_erase(0, 0x2u, 0, nullptr, 0, nullptr);
+    EXPECT_EQ(r->status, 1) << r->text;
+    sim->setFaults({1000, 0, 0, false}); // from now on every erase is refused
+    r = qz_erase(0, 0x4u, 0, nullptr, 0, nullptr);
+    EXPECT_EQ(r->status, -18);
+    EXPECT_STREQ(r->text, "Operation Failed. (Failed to erase block 2.)");
+    programData();
+}
+
 TEST_F(LateReplyTest, ASlowWholeEraseIsSentOnceAndLeavesTheLineToTheProgram)
 {
     connectSlowLoader();

@@ -29,6 +29,7 @@ void LoaderPersona::begin(Persona persona)
     block_.clear();
     data_.clear();
     out_.clear();
+    held_.clear();
     busyMs_ = 0;
 }
 
@@ -56,6 +57,35 @@ std::uint32_t LoaderPersona::takeBusyMs()
 }
 
 void LoaderPersona::sendLine(const std::string& text)
+{
+    if (text == kIdentity && faults_.spoiledNames > 0) {
+        --faults_.spoiledNames;
+        emitLine(std::string(text).erase(text.size() / 2, 1));
+    } else {
+        emitLine(text);
+    }
+    if (!held_.empty()) {
+        std::string late;
+        late.swap(held_);
+        emitLine(late);
+    }
+}
+
+void LoaderPersona::sendReply(const std::string& text)
+{
+    if (faults_.noisyReplies > 0) {
+        --faults_.noisyReplies;
+        emitLine("N#ISE");
+    }
+    if (faults_.lateReplies > 0 && held_.empty()) {
+        --faults_.lateReplies;
+        held_ = text;
+        return;
+    }
+    sendLine(text);
+}
+
+void LoaderPersona::emitLine(const std::string& text)
 {
     if (faults_.mute)
         return;
@@ -142,7 +172,9 @@ void LoaderPersona::loaderByte(std::uint8_t b)
 {
     switch (phase_) {
     case Phase::Idle:
-        if (b == '?') {
+        if (b == '?' && faults_.lostQueries > 0) {
+            --faults_.lostQueries;
+        } else if (b == '?') {
             ++queries_;
             sendLine(kIdentity);
         } else if (b <= 0x02) {
@@ -180,14 +212,14 @@ void LoaderPersona::runBlock()
         flash_.eraseAll();
         c.accepted = !replyError();
         commands_.push_back(c);
-        sendLine(c.accepted ? "OK" : "ERROR");
+        sendReply(c.accepted ? "OK" : "ERROR");
         return;
     case 0x02:
         busyMs_ = config_.eraseMs;
         c.address = word(block_, 1);
         c.accepted = !replyError() && flash_.eraseBlock(c.address);
         commands_.push_back(c);
-        sendLine(c.accepted ? "OK" : "ERROR");
+        sendReply(c.accepted ? "OK" : "ERROR");
         return;
     default:
         c.pieces = static_cast<std::uint32_t>(block_[1]) | static_cast<std::uint32_t>(block_[2]) << 8;
@@ -214,7 +246,7 @@ void LoaderPersona::finishProgram()
         sum += v;
     program_.accepted = sum == 0 && !replyError() && flash_.program(program_.address, data_.data(), data_.size());
     commands_.push_back(program_);
-    sendLine(program_.accepted ? "OK" : "ERROR");
+    sendReply(program_.accepted ? "OK" : "ERROR");
     data_.clear();
 }
 

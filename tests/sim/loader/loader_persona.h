@@ -27,6 +27,8 @@
 //     Every other first byte is no command; a block that starts with an
 //     unknown byte is never collected.
 //   - Every line ends with CR LF unless a fault says otherwise.
+//   - Faults (LoaderFaults) shape replies, hold one back past the next
+//     line, or lose a byte of a query or a name on the line.
 #pragma once
 
 #include "tests/sim/loader/nor_flash.h"
@@ -56,6 +58,11 @@ struct LoaderFaults {
     int dropLf = 0;          // the next N lines end with CR alone
     int endlessLines = 0;    // the next N lines are replaced by a line that never ends
     bool mute = false;       // nothing at all is sent while set
+    int lateReplies = 0;     // the next N command replies ("OK", "ERROR" that end a
+                             // command) leave only after the line the loader sends next
+    int lostQueries = 0;     // the next N queries are lost on their way in
+    int spoiledNames = 0;    // the next N names lose one byte on their way out
+    int noisyReplies = 0;    // the next N command replies come after a line of noise
 };
 
 struct LoaderCommand {
@@ -100,6 +107,8 @@ private:
     enum class Phase { Query, Header, Blocks, Idle, Block, Data };
 
     void sendLine(const std::string& text);
+    void sendReply(const std::string& text); // the reply that ends a command
+    void emitLine(const std::string& text);
     void bootByte(std::uint8_t b);
     void loaderByte(std::uint8_t b);
     void runBlock();
@@ -114,6 +123,7 @@ private:
     Phase phase_ = Phase::Query;
     std::string out_;
     std::uint32_t busyMs_ = 0;
+    std::string held_; // a late reply, sent after the next line
 
     std::vector<std::uint8_t> block_;
     std::uint32_t blocksLeft_ = 0;

@@ -132,6 +132,29 @@ TEST(LoaderPersona, FaultsShapeTheReplies)
     EXPECT_EQ(p.takeOutput(), "");
 }
 
+TEST(LoaderPersona, FaultsHoldAReplyBackAndLoseBytesOfQueriesAndNames)
+{
+    LoaderPersona p(smallConfig());
+    p.begin(Persona::Loader);
+    p.faults().lateReplies = 1;
+    feed(p, eraseBlock(0x80000000));
+    EXPECT_EQ(p.takeOutput(), "");
+    p.feed('?');
+    EXPECT_EQ(p.takeOutput(), "KELDMARVOS\r\nOK\r\n");
+    p.faults().lostQueries = 1;
+    p.feed('?');
+    EXPECT_EQ(p.takeOutput(), "");
+    p.faults().spoiledNames = 1;
+    p.feed('?');
+    EXPECT_EQ(p.takeOutput(), "KELDMRVOS\r\n");
+    p.feed('?');
+    EXPECT_EQ(p.takeOutput(), "KELDMARVOS\r\n");
+    EXPECT_EQ(p.queries(), 3); // the lost one never arrived
+    p.faults().noisyReplies = 1;
+    feed(p, eraseBlock(0x80000000));
+    EXPECT_EQ(p.takeOutput(), "N#ISE\r\nOK\r\n");
+}
+
 TEST(LoaderSim, AnswersAQueryOverThePty)
 {
     sim::LoaderSim s(smallConfig());
