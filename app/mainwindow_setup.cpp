@@ -67,7 +67,7 @@ void MainWindow::ClickedPortOpen()
     settingsDialog->hide();
 
     if (!port().open(QIODevice::ReadWrite)) {
-        statusBar()->showMessage(tr("Open error"));
+        showStatusError(tr("Open error"));
     } else if (settings.connectMode == SetupMode) {
         const QByteArray reply = serialThread->probeDevice();
         if (std::strcmp(reply.constData(), "TELQO_setup\r") == 0) {
@@ -268,8 +268,8 @@ void MainWindow::loadDeviceConfig()
 {
     if (readDeviceConfig() != 0 || configToForm() != 0) {
         QMessageBox::critical(this, tr("Error"), tr("Cannot read the configuration."), QMessageBox::Ok);
-        messageLabel->setText(tr("Cannot read the configuration."));
+        setMessageText(tr("Cannot read the configuration."));
         return;
     }
-    messageLabel->setText(tr("Configuration retrieved."));
+    setMessageText(tr("Configuration retrieved."));
 }
