@@ -303,6 +303,12 @@ void MainWindow::setMessageText(const QString &text)
     messageLabel->setText(text);
 }
 
+void MainWindow::clearStatusError()
+{
+    if (!statusBar()->currentMessage().isEmpty())
+        setMessageText(QString());
+}
+
 void MainWindow::closePort()
 {
     if (port().isOpen())

@@ -119,6 +119,8 @@ private:
     // an error text takes its place until the next text replaces it.
     void showStatusError(const QString &text);
     void setMessageText(const QString &text);
+    // A new try of the step that failed: its old error text goes.
+    void clearStatusError();
 
     // Closes the port and drops the bytes still queued for it, so that they
     // never reach the next converter.

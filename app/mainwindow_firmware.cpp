@@ -99,6 +99,7 @@ void MainWindow::ClickedFWUpgrade()
     // One upgrade at a time: the worker reads its target while it runs.
     if (upgradeState == UpgradeState::Running)
         return;
+    clearStatusError();
 
     const QString path = ui->FWFilePath->text();
     FWProgress(kProgressReset);

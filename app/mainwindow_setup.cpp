@@ -56,6 +56,7 @@ char headerByte(const QString &text)
 
 void MainWindow::ClickedPortOpen()
 {
+    clearStatusError();
     settingsDialog->updateSettings();
     const SerialSettings settings = settingsDialog->settings();
     port().setPortName(settings.portName);

@@ -109,7 +109,7 @@ TEST_F(MainWindowFirmwareTest, TheFileDialogStartsAtHomeThenInTheLastFilesFolder
     const QString starts[] = {home, home + "/fw", home + "/fw", home + "/fw", "/srv/images"};
     ASSERT_EQ(dialogCalls.size(), std::size(starts));
     for (std::size_t i = 0; i < dialogCalls.size(); ++i)
-        EXPECT_EQ(dialogCalls[i].start, starts[i]) << i;
+        EXPECT_EQ(dialogCalls[i].start.toStdString(), starts[i].toStdString()) << i;
 }
 
 // ---- The file check before "FU" ----------------------------------------------

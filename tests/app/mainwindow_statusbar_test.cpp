@@ -17,6 +17,14 @@ TEST_F(MainWindowFirmwareTest, OpenErrorIsOnScreenUntilTheNextStatusText)
     EXPECT_EQ(boxes.at(0).text, "Cannot open COM port.");
     ASSERT_NO_FATAL_FAILURE(expectStatusTextOnScreen("Open error"));
 
+    // A port that opens: the error does not stand beside "Connected".
+    ASSERT_NO_FATAL_FAILURE(openSim(false));
+    ASSERT_TRUE(connected()) << boxes.summary().toStdString();
+    EXPECT_EQ(messageText(), "");
+    EXPECT_EQ(window->statusBar()->currentMessage(), "");
+
+    ASSERT_NO_FATAL_FAILURE(openPort(missing, true));
+    ASSERT_NO_FATAL_FAILURE(expectStatusTextOnScreen("Open error"));
     ASSERT_NO_FATAL_FAILURE(openSim(true));
     ASSERT_TRUE(connected()) << boxes.summary().toStdString();
     EXPECT_EQ(messageText(), "Configuration retrieved.");
@@ -39,6 +47,17 @@ TEST_F(MainWindowFirmwareTest, FirmwareUpgradeErrorIsOnScreen)
         w<QTabWidget>("tabWidget")->setCurrentIndex(2);
     }
     EXPECT_EQ(fuCount(), 0);
+
+    // A good file goes on: the old error does not stand over the upgrade.
+    w<QPushButton>("FWUpgrade")->click();
+    ASSERT_NO_FATAL_FAILURE(expectStatusTextOnScreen("Firmware upgrade error."));
+    boxes.clear();
+    w<QLineEdit>("FWFilePath")->setText(QString::fromStdString(writeFile("good.hex", kSmallFirmware)));
+    w<QPushButton>("FWUpgrade")->click();
+    EXPECT_EQ(messageText(), "");
+    ASSERT_TRUE(waitForFinalBox(0));
+    EXPECT_EQ(boxes.at(0).title, "Firmeare upgrade") << boxes.summary().toStdString();
+    EXPECT_EQ(messageText(), "");
 }
 
 } // namespace
