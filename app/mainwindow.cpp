@@ -288,6 +288,27 @@ void MainWindow::about()
     dialog->show();
 }
 
+void MainWindow::showStatusError(const QString &text)
+{
+    // Every status widget is permanent, so the bar's own message area has no
+    // width: the text goes where the configuration message stands, and the
+    // bar's current message says the same.
+    statusBar()->showMessage(text);
+    messageLabel->setText(text);
+}
+
+void MainWindow::setMessageText(const QString &text)
+{
+    statusBar()->clearMessage();
+    messageLabel->setText(text);
+}
+
+void MainWindow::clearStatusError()
+{
+    if (!statusBar()->currentMessage().isEmpty())
+        setMessageText(QString());
+}
+
 void MainWindow::closePort()
 {
     if (port().isOpen())

@@ -112,6 +112,15 @@ private:
     UpgradeState upgradeState = UpgradeState::None;
     void endUpgrade();
     bool refuseFirmwareFile(const QString &path);
+    // The folder of the last firmware file taken in this run; empty until then.
+    QString lastFirmwareFolder;
+
+    // The first place of the status bar holds the configuration message;
+    // an error text takes its place until the next text replaces it.
+    void showStatusError(const QString &text);
+    void setMessageText(const QString &text);
+    // A new try of the step that failed: its old error text goes.
+    void clearStatusError();
 
     // Closes the port and drops the bytes still queued for it, so that they
     // never reach the next converter.

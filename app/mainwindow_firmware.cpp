@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -18,6 +17,7 @@
 #include <QThread>
 
 #include "app/upgradeportname.h"
+#include "link/firmwarefile.h"
 #include "link/serialportthread.h"
 #include "ui_mainwindow.h"
 
@@ -27,9 +27,6 @@ namespace {
 constexpr int kProgressSucceeded = 100;
 constexpr int kProgressReset = 500;
 constexpr int kProgressFailed = 1000;
-
-// A firmware file is told apart by its first few bytes.
-constexpr qint64 kFileHeadBytes = 10;
 
 // The upgrade carries the port name in a 50-byte field, its terminating
 // zero included.
@@ -52,7 +49,7 @@ MainWindow::FileDialog MainWindow::standardFileDialog()
 
 void MainWindow::ChangedTab(int index)
 {
-    messageLabel->setText("");
+    setMessageText("");
     // Changing the index here comes back through currentChanged once more.
     if (connectMode == ActiveMode && index >= 1)
         ui->tabWidget->setCurrentIndex(0);
@@ -63,9 +60,10 @@ void MainWindow::ChangedTab(int index)
 
 void MainWindow::ClickedFWFileOpen()
 {
-    // The root folder stands for the system drive the dialog starts on.
+    // Where the user's files are: the folder of the last file taken, else home.
+    const QString start = lastFirmwareFolder.isEmpty() ? QDir::homePath() : lastFirmwareFolder;
     const QString path =
-        fileDialog ? fileDialog(this, tr("Open File"), QDir::rootPath(), tr("Hex (*.hex *.HEX)")) : QString();
+        fileDialog ? fileDialog(this, tr("Open File"), start, tr("Hex (*.hex *.HEX)")) : QString();
 
     // Equal exactly when every character is 7-bit ASCII.
     QString roundTrip;
@@ -78,23 +76,21 @@ void MainWindow::ClickedFWFileOpen()
         return;
     }
     ui->FWFilePath->setText(path);
+    if (!path.isEmpty())
+        lastFirmwareFolder = QFileInfo(path).absolutePath();
 }
 
 bool MainWindow::refuseFirmwareFile(const QString &path)
 {
-    // Only a regular file is read: opening a FIFO or a device could block.
-    QByteArray head;
-    if (QFileInfo(path).isFile()) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-            head = file.read(kFileHeadBytes);
-            file.close();
-        }
-    }
-    if (!head.isEmpty() && head.at(0) == ':')
+    // The library reads the file by the same bytes of its name.
+    const FirmwareFileCheck check = checkFirmwareFile(path.toLocal8Bit().constData());
+    if (check.verdict == FirmwareFileCheck::kUsable)
         return false;
-    QMessageBox::critical(this, tr("Error"), tr("File error."), QMessageBox::Ok);
-    statusBar()->showMessage(tr("Firmware upgrade error."));
+    QString text = tr("File error.");
+    if (check.verdict == FirmwareFileCheck::kDamaged)
+        text += "\n" + QString::fromStdString(check.reason);
+    QMessageBox::critical(this, tr("Error"), text, QMessageBox::Ok);
+    showStatusError(tr("Firmware upgrade error."));
     return true;
 }
 
@@ -103,6 +99,7 @@ void MainWindow::ClickedFWUpgrade()
     // One upgrade at a time: the worker reads its target while it runs.
     if (upgradeState == UpgradeState::Running)
         return;
+    clearStatusError();
 
     const QString path = ui->FWFilePath->text();
     FWProgress(kProgressReset);
@@ -119,14 +116,14 @@ void MainWindow::ClickedFWUpgrade()
     const QString portName = upgradePortName(port().portName(), kPortNameCapacity);
     if (portName.isEmpty()) {
         QMessageBox::critical(this, tr("Error"), tr("The port name is too long."), QMessageBox::Ok);
-        statusBar()->showMessage(tr("Firmware upgrade error."));
+        showStatusError(tr("Firmware upgrade error."));
         return;
     }
     const QByteArray portName8 = portName.toLocal8Bit();
     const QByteArray path8 = path.toLocal8Bit();
     if (!serialThread->setUpgradeTarget(portName8.constData(), path8.constData())) {
         QMessageBox::critical(this, tr("Error"), tr("File error."), QMessageBox::Ok);
-        statusBar()->showMessage(tr("Firmware upgrade error."));
+        showStatusError(tr("Firmware upgrade error."));
         return;
     }
 

@@ -56,6 +56,7 @@ char headerByte(const QString &text)
 
 void MainWindow::ClickedPortOpen()
 {
+    clearStatusError();
     settingsDialog->updateSettings();
     const SerialSettings settings = settingsDialog->settings();
     port().setPortName(settings.portName);
@@ -67,7 +68,7 @@ void MainWindow::ClickedPortOpen()
     settingsDialog->hide();
 
     if (!port().open(QIODevice::ReadWrite)) {
-        statusBar()->showMessage(tr("Open error"));
+        showStatusError(tr("Open error"));
     } else if (settings.connectMode == SetupMode) {
         const QByteArray reply = serialThread->probeDevice();
         if (std::strcmp(reply.constData(), "TELQO_setup\r") == 0) {
@@ -268,8 +269,8 @@ void MainWindow::loadDeviceConfig()
 {
     if (readDeviceConfig() != 0 || configToForm() != 0) {
         QMessageBox::critical(this, tr("Error"), tr("Cannot read the configuration."), QMessageBox::Ok);
-        messageLabel->setText(tr("Cannot read the configuration."));
+        setMessageText(tr("Cannot read the configuration."));
         return;
     }
-    messageLabel->setText(tr("Configuration retrieved."));
+    setMessageText(tr("Configuration retrieved."));
 }

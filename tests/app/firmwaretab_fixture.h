@@ -31,6 +31,8 @@ namespace fs = std::filesystem;
 
 inline const QString kSuccessText = "Firmware upgrade successful.\nThe device got disconnected.\nPlease reconnect if necessary.";
 inline const QString kFailurePrefix = "Please try again or contact us.\n";
+// The smallest file the converter's part takes: four bytes at address 0.
+inline const std::string kSmallFirmware = ":0400000001020304F2\n:00000001FF\n";
 
 // What the firmware tab's progress bar shows, as the worker's threads see it.
 inline std::atomic<int> shownProgress{-1};

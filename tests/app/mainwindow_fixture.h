@@ -165,6 +165,32 @@ protected:
     QString settingsText() { return statusLabel(2); }
     bool connected() { return connectionText() == "Connected"; }
 
+    // The status bar's widget that shows `text`, or nullptr.
+    QLabel *statusWidgetShowing(const QString &text)
+    {
+        for (QLabel *label : window->statusBar()->findChildren<QLabel *>())
+            if (label->text() == text)
+                return label;
+        return nullptr;
+    }
+
+    // `text` can be read in the status bar, where the configuration message
+    // stands: its widget is visible and as wide as the text.
+    void expectStatusTextOnScreen(const QString &text)
+    {
+        auto wholeOnScreen = [&] {
+            QLabel *label = statusWidgetShowing(text);
+            return label && label->isVisible() && label->width() >= label->fontMetrics().horizontalAdvance(text);
+        };
+        // A new text is laid out at the event loop's next pass.
+        (void)QTest::qWaitFor(wholeOnScreen, kWaitMs);
+        QLabel *label = statusWidgetShowing(text);
+        ASSERT_NE(label, nullptr) << "no status widget shows " << text.toStdString();
+        EXPECT_TRUE(label->isVisible());
+        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(text));
+        EXPECT_EQ(messageText(), text) << "in the configuration message's place";
+    }
+
     int txCount() { return w<QLCDNumber>("TxCount_Ctrl")->intValue(); }
     int rxCount() { return w<QLCDNumber>("RxCount_Ctrl")->intValue(); }
 

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <iterator>
 #include <string>
 
 using namespace fwtabtest;
@@ -88,6 +89,29 @@ TEST_F(MainWindowFirmwareTest, ChoosingAFileKeepsToPlainAsciiPaths)
     EXPECT_EQ(path->text(), "");
 }
 
+// The dialog starts where the user's files are: the home folder, then the
+// folder of the file taken last.
+TEST_F(MainWindowFirmwareTest, TheFileDialogStartsAtHomeThenInTheLastFilesFolder)
+{
+    const QByteArray oldHome = qgetenv("HOME");
+    const QString home = QString::fromStdString(dir) + "/home";
+    qputenv("HOME", home.toLocal8Bit());
+    ASSERT_NO_FATAL_FAILURE(makeTabWindow());
+    invoke("SetTestMode");
+
+    choose(home + "/fw/converter.hex");
+    choose(QString());                                   // cancelled
+    choose(QString::fromUtf8("/srv/caf\u00e9/new.hex")); // refused
+    choose("/srv/images/next.hex");
+    choose(QString());
+    qputenv("HOME", oldHome);
+
+    const QString starts[] = {home, home + "/fw", home + "/fw", home + "/fw", "/srv/images"};
+    ASSERT_EQ(dialogCalls.size(), std::size(starts));
+    for (std::size_t i = 0; i < dialogCalls.size(); ++i)
+        EXPECT_EQ(dialogCalls[i].start.toStdString(), starts[i].toStdString()) << i;
+}
+
 // ---- The file check before "FU" ----------------------------------------------
 
 TEST_F(MainWindowFirmwareTest, AFileThatDoesNotStartWithAColonStopsBeforeFu)
@@ -125,6 +149,47 @@ TEST_F(MainWindowFirmwareTest, AFileThatDoesNotStartWithAColonStopsBeforeFu)
         EXPECT_EQ(started.count(), 0);
     }
     EXPECT_TRUE(fake.takeCalls().empty());
+}
+
+// Files the library would refuse after "FU", when the converter already
+// waits in its boot loader: refused before anything is sent, with the line
+// and the reason.
+TEST_F(MainWindowFirmwareTest, ADamagedOrOutOfRangeFileStopsBeforeFu)
+{
+    ASSERT_NO_FATAL_FAILURE(connectSetup(true)); // the real library and boot ROM behind "FU"
+    const std::string good = ":0400000001020304F2\n";
+    const struct {
+        const char *name;
+        std::string text;
+        const char *reason;
+    } cases[] = {
+        {"checksum.hex", good + ":0400100001020304E3\n:00000001FF\n", "(line 2: checksum)"},
+        {"digit.hex", good + ":04001000010G0304E2\n:00000001FF\n", "(line 2: not a record)"},
+        {"truncated.hex", good + ":0400100001", "(line 2: length)"},
+        {"beyond.hex", good + ":01800000AAD5\n:00000001FF\n", "(line 2: address 0x00008000 outside the part)"},
+    };
+    QSignalSpy started(window.get(), SIGNAL(Thread_FirmwareUpgrade()));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes.clear();
+        w<QLineEdit>("FWFilePath")->setText(QString::fromStdString(writeFile(c.name, c.text)));
+        w<QPushButton>("FWUpgrade")->click();
+        ASSERT_EQ(boxes.count(), 1) << boxes.summary().toStdString();
+        EXPECT_EQ(boxes.at(0).title, "Error");
+        EXPECT_EQ(boxes.at(0).text, QString("File error.\n") + c.reason);
+        EXPECT_EQ(boxes.at(0).icon, QMessageBox::Critical);
+        EXPECT_EQ(window->statusBar()->currentMessage(), "Firmware upgrade error.");
+        EXPECT_EQ(fuCount(), 0) << "nothing sent";
+        EXPECT_TRUE(connected()) << "the port stays open";
+    }
+    EXPECT_EQ(started.count(), 0);
+    EXPECT_EQ(bootRom->bootRomEntries(), 0);
+
+    // The converter still answers in setup mode, without a restart.
+    const int probes = sim->probeCount();
+    w<QAction>("actionDisconnect")->trigger();
+    ASSERT_NO_FATAL_FAILURE(reconnect());
+    EXPECT_GT(sim->probeCount(), probes);
 }
 
 // ---- The progress display ------------------------------------------------------

@@ -149,7 +149,7 @@ TEST_F(MainWindowFirmwareTest, EachFailingStepShowsItsMessage)
 {
     ASSERT_NO_FATAL_FAILURE(connectSetup());
     installUpgradeApi(&kFakeApi);
-    const std::string hex = writeFile("converter.hex", ":00000001FF\n");
+    const std::string hex = writeFile("converter.hex", kSmallFirmware);
     choose(QString::fromStdString(hex));
 
     struct Case {
@@ -215,7 +215,7 @@ TEST_F(MainWindowFirmwareTest, ALongPortNameUpgradesThroughItsDevice)
     w<QTabWidget>("tabWidget")->setCurrentIndex(2);
 
     installUpgradeApi(&kFakeApi);
-    choose(QString::fromStdString(writeFile("converter.hex", ":00000001FF\n")));
+    choose(QString::fromStdString(writeFile("converter.hex", kSmallFirmware)));
     w<QPushButton>("FWUpgrade")->click();
     ASSERT_TRUE(waitForFinalBox(0));
     EXPECT_EQ(boxes.at(0).title, "Firmeare upgrade") << boxes.summary().toStdString();
@@ -231,7 +231,7 @@ TEST_F(MainWindowFirmwareTest, ClosingWaitsUntilTheUpgradeHasEnded)
 {
     ASSERT_NO_FATAL_FAILURE(connectSetup());
     installUpgradeApi(&kFakeApi);
-    choose(QString::fromStdString(writeFile("converter.hex", ":00000001FF\n")));
+    choose(QString::fromStdString(writeFile("converter.hex", kSmallFirmware)));
     fake.connectGate = false;
     w<QPushButton>("FWUpgrade")->click();
 
@@ -258,7 +258,7 @@ TEST_F(MainWindowFirmwareTest, ProgressAfterTheFinalCodeIsIgnoredUntilTheNextUpg
 {
     ASSERT_NO_FATAL_FAILURE(connectSetup());
     installUpgradeApi(&kFakeApi);
-    choose(QString::fromStdString(writeFile("converter.hex", ":00000001FF\n")));
+    choose(QString::fromStdString(writeFile("converter.hex", kSmallFirmware)));
     QSignalSpy started(window.get(), SIGNAL(Thread_FirmwareUpgrade()));
 
     for (int round = 0; round < 2; ++round) {

@@ -1,0 +1,114 @@
+#include "link/firmwarefile.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "isp/core/regularfile.h"
+#include "isp/core/stricthex.h"
+#include "isp/cortex/cortexsinks.h"
+#include "isp/cortex/deviceselect.h"
+#include "link/firmwareupgrade.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+FirmwareFileCheck damaged(const std::string& reason)
+{
+    FirmwareFileCheck check;
+    check.verdict = FirmwareFileCheck::kDamaged;
+    check.reason = reason;
+    return check;
+}
+
+// The reasons in the library's own words.
+std::string faultText(const qz::HexFault& fault)
+{
+    char text[96];
+    switch (fault.kind) {
+    case qz::HexFault::kNoData:
+        return "(no data record)";
+    case qz::HexFault::kRead:
+        return "(read error)";
+    case qz::HexFault::kOutside:
+        std::snprintf(text, sizeof text, "(line %u: address 0x%08llX outside the part)", fault.line,
+                      static_cast<unsigned long long>(fault.address));
+        return text;
+    default:
+        std::snprintf(text, sizeof text, "(line %u: %s)", fault.line, qz::hex_fault_words(fault.kind));
+        return text;
+    }
+}
+
+bool isBlank(int c)
+{
+    return c <= ' ';
+}
+
+// Whether some line is an end record. Every line has passed the reader, so
+// a record's type field alone tells.
+bool hasEndRecord(std::FILE* f)
+{
+    char head[9];
+    int length = 0;
+    bool started = false;
+    for (;;) {
+        const int c = std::getc(f);
+        if (c == EOF || c == '\n' || c == '\r') {
+            if (length == 9 && head[7] == '0' && head[8] == '1')
+                return true;
+            if (c == EOF)
+                return false;
+            length = 0;
+            started = false;
+            continue;
+        }
+        if (!started && isBlank(c))
+            continue;
+        started = true;
+        if (length < 9)
+            head[length++] = static_cast<char>(c);
+    }
+}
+
+} // namespace
+
+FirmwareFileCheck checkFirmwareFile(const char* path)
+{
+    // Only a regular file is opened, and without blocking: a FIFO or a
+    // device named by mistake must not hold the window.
+    std::unique_ptr<std::FILE, FileCloser> file(qz::open_regular_file(path));
+    if (!file)
+        return {};
+    if (std::getc(file.get()) != ':') {
+        FirmwareFileCheck check;
+        check.verdict = FirmwareFileCheck::kNotHex;
+        return check;
+    }
+    std::rewind(file.get());
+
+    // The part the upgrade connects to, bank 0, as the library selects it;
+    // its erase by file then wants at least one sector to erase.
+    qz::select_device(kUpgradeDeviceId, 0);
+    std::uint32_t sectors = 0;
+    qz::EraseSink sink(sectors);
+    const qz::HexFault fault = qz::read_hex_into(file.get(), sink);
+    if (fault.kind != qz::HexFault::kNone)
+        return damaged(faultText(fault));
+    if (sectors == 0)
+        return damaged("(nothing to erase)");
+
+    std::rewind(file.get());
+    const bool ended = hasEndRecord(file.get());
+    if (std::ferror(file.get()))
+        return damaged("(read error)");
+    if (!ended)
+        return damaged("(no end record)");
+
+    FirmwareFileCheck check;
+    check.verdict = FirmwareFileCheck::kUsable;
+    return check;
+}
