@@ -18,7 +18,7 @@ using sim::LineFault;
 
 namespace {
 
-constexpr int kShortMs = 600;
+constexpr int kShortMs = 1000;
 constexpr std::uint32_t kSector = 0x1000; // LPC11C24: 4 KiB sectors
 
 LineFault lineFault(const std::string& command, int line, LineAction action = LineAction::Hold)
