@@ -247,8 +247,6 @@ int blank_check_sector(int sector, std::uint8_t address_out[3])
         } else {
             result = return_code_result(reply) == kEngineProtected ? kEngineProtected : -18;
         }
-    } else {
-        mark_out_of_step();
     }
     if (remap)
         run_vector_map(0);
