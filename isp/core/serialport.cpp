@@ -63,6 +63,7 @@ void reset_port_state()
     s.pushBackPos = 0;
     s.skipLineReset = 0;
     s.lateReplyOwed = 0;
+    s.echoMayBeOff = 0;
 }
 
 } // namespace

@@ -61,7 +61,8 @@ struct SessionRecord {
     unsigned char pushBack[kPushBackSize];
     int32_t pushBackPos;
     int32_t skipLineReset;        // set by qz_reset: next close leaves the lines alone
-    int32_t lateReplyOwed;        // a reply did not come in time and may still (Cortex engine)
+    int32_t lateReplyOwed;        // a step broke off: lines of its answer may still come (Cortex engine)
+    int32_t echoMayBeOff;         // "A 0" went out and no "A 1" was answered since (Cortex engine)
     int writeEvent;               // kNoHandle when closed
     int readEvent;
     int cancelEvent;

@@ -34,7 +34,7 @@ int command_reply_v(char* reply, std::size_t capacity, const char* format, std::
         return -2;
     }
     if (!read_response_line(reply, capacity)) {
-        abort_missing_reply();
+        abort_command();
         return -18;
     }
     return 1;
@@ -63,7 +63,7 @@ bool send_go(std::uint32_t address, bool thumb)
 int read_result_line(char* line, std::size_t capacity)
 {
     if (!read_response_line(line, capacity)) {
-        abort_missing_reply();
+        abort_command();
         return -18;
     }
     return 1;
@@ -98,6 +98,9 @@ int return_code_result(const char* reply)
     const int code = response_code(reply);
     if (code == reply_return_code(0))
         return 1;
+    // A refusal, a stray or a damaged line: whatever else the part says for
+    // this command must not answer the next one.
+    mark_out_of_step();
     if (code == reply_return_code(19))
         return kEngineProtected;
     return -18;
@@ -170,7 +173,7 @@ int prepare_bank()
     const int r = command_reply(reply, sizeof reply, "P 0 %d%s", last, bank_suffix().text);
     if (r != 1)
         return -2;
-    return response_code(reply) == reply_return_code(0) ? 1 : -18;
+    return return_code_result(reply) == 1 ? 1 : -18;
 }
 
 int erase_block(int sector)
@@ -229,7 +232,9 @@ int blank_check_sector(int sector, std::uint8_t address_out[3])
             if (result == 1) {
                 char* end = nullptr;
                 const unsigned long off = std::strtoul(offset, &end, 10);
-                if (end == offset || *end != '\0') {
+                if (end == offset || *end != '\0' || offset[0] < '0' || offset[0] > '9' ||
+                    off > s->end - s->start) {
+                    mark_out_of_step();
                     result = -18;
                 } else {
                     const std::uint32_t a = s->start + static_cast<std::uint32_t>(off);
@@ -255,9 +260,11 @@ int go_command(std::uint32_t address, bool thumb)
         return r;
     if (!send_go(address, thumb))
         return -2;
-    // The routine or program runs now; whatever the boot ROM still says is dropped.
+    // The routine or program runs now; whatever the boot ROM still says is
+    // dropped, also when it comes after the purge.
     sleep_ms(100);
     purge_port(0);
+    mark_out_of_step();
     return 1;
 }
 
@@ -277,6 +284,7 @@ int go_for_reset(std::uint32_t address, bool thumb)
     read_response_line(reply, sizeof reply);
     sleep_ms(100);
     purge_port(0);
+    mark_out_of_step();
     return 1;
 }
 
@@ -301,6 +309,8 @@ int read_part_id(char* text, std::size_t capacity)
             if (!read_response_line(extra, sizeof extra)) {
                 debug_log(kLogDebug, "Some LPC18xx/LPC43xx devices return only one 32-bit value for "
                                      "the signature. See errata.");
+                // The word may still come, after the short wait.
+                mark_out_of_step();
                 break;
             }
         }
@@ -343,22 +353,17 @@ int read_serial_number(char* text, std::size_t capacity)
 
 int binary_mode_on()
 {
-    return without_protection(simple_command("A 0"));
+    char reply[kReplyLineSize];
+    const int r = command_reply(reply, sizeof reply, "A 0");
+    // Once the line went out the part may have turned its echo off, whatever
+    // came back: only an answered "A 1" tells that it is on again.
+    echo_may_be_off();
+    return r == 1 ? without_protection(return_code_result(reply)) : r;
 }
 
 int binary_mode_off()
 {
-    // Echo is off while the boot ROM receives this line.
-    if (!send_command(nullptr, 0, "A 1")) {
-        abort_command();
-        return -2;
-    }
-    char reply[kReplyLineSize];
-    if (!read_response_line(reply, sizeof reply)) {
-        abort_missing_reply();
-        return -18;
-    }
-    return response_code(reply) == reply_return_code(0) ? 1 : -18;
+    return restore_echo();
 }
 
 } // namespace qz

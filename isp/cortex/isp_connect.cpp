@@ -46,7 +46,7 @@ int probe_command_mode(double oscillator_mhz, bool high_speed, long connect_baud
         return 0;
     purge_port(0);
     char echo[kReplyLineSize];
-    if (send_command(echo, sizeof echo, "comms check") && std::strncmp(echo, "comms check", 11) == 0) {
+    if (send_handshake_line(echo, sizeof echo, "comms check") && std::strncmp(echo, "comms check", 11) == 0) {
         char reply[kReplyLineSize];
         if (read_response_line(reply, sizeof reply)) {
             *baud_in_use = rate;
@@ -55,7 +55,7 @@ int probe_command_mode(double oscillator_mhz, bool high_speed, long connect_baud
     }
     if (rate != connect_baud && !set_baudrate(connect_baud))
         return 0;
-    if (!send_command(echo, sizeof echo, "%s", ""))
+    if (!send_handshake_line(echo, sizeof echo, ""))
         return 0;
     char reply[kReplyLineSize];
     if (!read_response_line(reply, sizeof reply))
@@ -125,7 +125,7 @@ int synchronize(double oscillator_mhz)
         return -3;
 
     char echo[kReplyLineSize];
-    if (!send_command(echo, sizeof echo, "Synchronized"))
+    if (!send_handshake_line(echo, sizeof echo, "Synchronized"))
         return -2;
     if (std::strcmp(echo, "Synchronized") != 0)
         return -3;

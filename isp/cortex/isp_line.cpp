@@ -17,7 +17,56 @@ namespace {
 
 enum EchoStep { kEchoMore, kEchoDone, kEchoFailed };
 
+// Commands whose echo did not come before their try gave up, oldest first.
+// Their echoes, when they do come, come before any later one.
+constexpr std::size_t kOwedEchoes = 8;
+struct OwedEchoes {
+    char text[kOwedEchoes][kCommandLineSize];
+    std::size_t count = 0;
+};
+OwedEchoes g_owed;
+
 bool full_duplex() { return session().halfDuplex == 0; }
+
+// Owed echoes mean something only while the session is out of step; a
+// fresh port starts in step and owes nothing.
+OwedEchoes& owed()
+{
+    if (!line_out_of_step())
+        g_owed.count = 0;
+    return g_owed;
+}
+
+void back_in_step()
+{
+    session().lateReplyOwed = 0;
+    g_owed.count = 0;
+}
+
+void owe_echo(const char* text)
+{
+    OwedEchoes& o = owed();
+    if (o.count == kOwedEchoes) {
+        std::memmove(o.text[0], o.text[1], sizeof o.text[0] * (kOwedEchoes - 1));
+        --o.count;
+    }
+    std::snprintf(o.text[o.count++], kCommandLineSize, "%s", text);
+}
+
+// The first owed echo equal to `line`: it and the older ones are settled.
+bool settle_owed_echo(const char* line)
+{
+    OwedEchoes& o = owed();
+    for (std::size_t i = 0; i < o.count; ++i) {
+        if (std::strcmp(o.text[i], line) != 0)
+            continue;
+        const std::size_t left = o.count - i - 1;
+        std::memmove(o.text[0], o.text[i + 1], sizeof o.text[0] * left);
+        o.count = left;
+        return true;
+    }
+    return false;
+}
 
 void restore_saved_timeouts()
 {
@@ -44,6 +93,9 @@ EchoStep read_echo_char(char* reply, std::size_t capacity, std::size_t& pos, con
         return kEchoFailed;
     }
     if (s.echoLineFeedState == 0) {
+        // The LF of a line before, whose CR ended it.
+        if (byte == '\n' && pos == 0)
+            return kEchoMore;
         if (byte == '\r') {
             if (!selected_device().crlf)
                 return kEchoDone;
@@ -68,69 +120,141 @@ EchoStep read_echo_char(char* reply, std::size_t capacity, std::size_t& pos, con
     return kEchoDone;
 }
 
-EchoStep finish_echo(char* reply, std::size_t capacity, std::size_t& pos, const ReadDeadline& deadline)
+// What a whole line read where an echo was awaited is.
+enum class EchoVerdict { kOurs, kDropped, kWrong };
+
+// `expected` null: the first line is taken as it is. `settled_same` tells
+// that an owed echo equal to ours was settled on the way.
+EchoVerdict judge_echo(const char* line, const char* expected, bool& settled_same)
 {
-    EchoStep step = kEchoMore;
-    while (step == kEchoMore)
-        step = read_echo_char(reply, capacity, pos, deadline);
-    if (step == kEchoDone && full_duplex())
-        log_bytes(kLogRx, reply, pos);
-    return step;
+    if (expected == nullptr)
+        return EchoVerdict::kOurs;
+    if (settle_owed_echo(line)) {
+        if (std::strcmp(line, expected) == 0)
+            settled_same = true;
+        debug_log(kLogDebug, "Echo of an earlier command dropped");
+        return EchoVerdict::kDropped;
+    }
+    if (std::strcmp(line, expected) == 0)
+        return EchoVerdict::kOurs;
+    if (!line_out_of_step()) {
+        debug_log(kLogDebug, "Echo does not match the command sent");
+        return EchoVerdict::kWrong;
+    }
+    debug_log(kLogDebug, "Line of an earlier answer dropped");
+    return EchoVerdict::kDropped;
 }
 
-void wait_out_late_reply()
-{
-    SessionRecord& s = session();
-    if (!s.lateReplyOwed)
-        return;
-    s.lateReplyOwed = 0;
-    char late[kReplyLineSize];
-    if (read_response_line(late, sizeof late))
-        debug_log(kLogDebug, "Late reply of the last command dropped");
-    purge_port(0);
-}
+// Reads lines until our echo; `written` characters of the line are still to
+// be written one by one after each echo character (half duplex).
+class EchoScan {
+public:
+    EchoScan(char* reply, std::size_t capacity, const char* expected)
+        : reply_(reply), capacity_(capacity), expected_(expected)
+    {
+    }
 
-int send_framed(char* reply, std::size_t capacity, const char* line, std::size_t length)
+    // One character more; kEchoDone once our echo is complete.
+    EchoStep step()
+    {
+        const EchoStep s = read_echo_char(reply_, capacity_, pos_, deadline_);
+        if (s != kEchoDone)
+            return s == kEchoFailed ? fail() : kEchoMore;
+        if (full_duplex())
+            log_bytes(kLogRx, reply_, pos_);
+        switch (judge_echo(reply_, expected_, settledSame_)) {
+        case EchoVerdict::kOurs:
+            if (expected_ != nullptr)
+                back_in_step();
+            return kEchoDone;
+        case EchoVerdict::kWrong:
+            mark_out_of_step();
+            return kEchoFailed;
+        case EchoVerdict::kDropped:
+            break;
+        }
+        pos_ = 0;
+        reply_[0] = '\0';
+        return kEchoMore;
+    }
+
+    EchoStep finish()
+    {
+        EchoStep s = kEchoMore;
+        while (s == kEchoMore)
+            s = step();
+        return s;
+    }
+
+private:
+    EchoStep fail()
+    {
+        if (expected_ != nullptr) {
+            // Our echo may still come. When an owed echo equal to ours came
+            // and then nothing, that one was ours: owing it again would make
+            // every retry of the command take its predecessor's echo.
+            if (settledSame_)
+                g_owed.count = 0;
+            else
+                owe_echo(expected_);
+        }
+        mark_out_of_step();
+        return kEchoFailed;
+    }
+
+    char* reply_;
+    std::size_t capacity_;
+    const char* expected_;
+    std::size_t pos_ = 0;
+    bool settledSame_ = false;
+    const ReadDeadline deadline_;
+};
+
+int send_framed(char* reply, std::size_t capacity, const char* line, std::size_t length, bool checked)
 {
-    wait_out_late_reply();
     if (reply != nullptr && capacity == 0)
         reply = nullptr;
     if (reply != nullptr)
         reply[0] = '\0';
-    std::size_t pos = 0;
-    const ReadDeadline deadline;
+    if (reply != nullptr && checked && !echo_known_on() && restore_echo() != 1)
+        return 0;
+    // Without an echo to mark where the answer starts, and in half duplex,
+    // where each character's echo is awaited, stale bytes must be gone first.
+    if ((reply == nullptr || !full_duplex()) && line_out_of_step() && !let_line_go_quiet())
+        return 0;
+
+    // The echo to await: the line without its terminator.
+    char expected[kCommandLineSize];
+    const std::size_t end_length = std::strlen(line_terminator());
+    const std::size_t text_length = length >= end_length ? length - end_length : length;
+    std::snprintf(expected, sizeof expected, "%.*s", static_cast<int>(text_length), line);
 
     if (full_duplex() || reply == nullptr) {
         if (!port_write(line, length))
             return 0;
         if (reply == nullptr)
             return 1;
-        return finish_echo(reply, capacity, pos, deadline) == kEchoDone ? 1 : 0;
+        EchoScan scan(reply, capacity, checked ? expected : nullptr);
+        return scan.finish() == kEchoDone ? 1 : 0;
     }
 
+    EchoScan scan(reply, capacity, checked ? expected : nullptr);
     EchoStep step = kEchoMore;
     for (std::size_t i = 0; i < length; ++i) {
         if (!port_write(line + i, 1))
             return 0;
         if (step == kEchoMore) {
-            step = read_echo_char(reply, capacity, pos, deadline);
+            step = scan.step();
             if (step == kEchoFailed)
                 return 0;
         }
     }
     if (step == kEchoMore)
-        step = finish_echo(reply, capacity, pos, deadline);
+        step = scan.finish();
     return step == kEchoDone ? 1 : 0;
 }
 
-} // namespace
-
-const char* line_terminator()
-{
-    return selected_device().crlf ? "\r\n" : "\r";
-}
-
-int send_command_v(char* reply, std::size_t capacity, const char* format, std::va_list args)
+int format_and_send(char* reply, std::size_t capacity, bool checked, const char* format, std::va_list args)
 {
     if (reply != nullptr && capacity > 0)
         reply[0] = '\0';
@@ -143,7 +267,30 @@ int send_command_v(char* reply, std::size_t capacity, const char* format, std::v
         return 0;
     }
     std::memcpy(line + n, end, end_length + 1);
-    return send_framed(reply, capacity, line, static_cast<std::size_t>(n) + end_length);
+    return send_framed(reply, capacity, line, static_cast<std::size_t>(n) + end_length, checked);
+}
+
+int format_and_send_list(char* reply, std::size_t capacity, bool checked, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
+int format_and_send_list(char* reply, std::size_t capacity, bool checked, const char* format, ...)
+{
+    std::va_list args;
+    va_start(args, format);
+    const int result = format_and_send(reply, capacity, checked, format, args);
+    va_end(args);
+    return result;
+}
+
+} // namespace
+
+const char* line_terminator()
+{
+    return selected_device().crlf ? "\r\n" : "\r";
+}
+
+int send_command_v(char* reply, std::size_t capacity, const char* format, std::va_list args)
+{
+    return format_and_send(reply, capacity, true, format, args);
 }
 
 int send_command(char* reply, std::size_t capacity, const char* format, ...)
@@ -160,18 +307,94 @@ int send_line(char* reply, std::size_t capacity, const char* text)
     return send_command(reply, capacity, "%s", text);
 }
 
+int send_handshake_line(char* reply, std::size_t capacity, const char* text)
+{
+    back_in_step();
+    session().echoMayBeOff = 0;
+    return format_and_send_list(reply, capacity, false, "%s", text);
+}
+
 void abort_command()
 {
     const std::uint8_t esc = 0x1B;
     port_write(&esc, 1);
     sleep_ms(100);
     purge_port(0);
+    mark_out_of_step();
 }
 
-void abort_missing_reply()
+void mark_out_of_step()
 {
-    abort_command();
     session().lateReplyOwed = 1;
+}
+
+bool line_out_of_step()
+{
+    return session().lateReplyOwed != 0;
+}
+
+int let_line_go_quiet()
+{
+    std::int32_t saved_read = 0;
+    std::int32_t saved_write = 0;
+    get_comm_timeouts(&saved_read, &saved_write);
+    const ReadDeadline bound;
+    set_comm_timeouts(kQuietLineMs, saved_write);
+    unsigned dropped = 0;
+    int quiet = 0;
+    for (;;) {
+        std::uint8_t bytes[64];
+        unsigned got = 0;
+        if (!port_receive(bytes, sizeof bytes, &got))
+            break;
+        if (got == 0) {
+            quiet = 1;
+            break;
+        }
+        dropped += got;
+        if (bound.remaining_ms() == 0)
+            break;
+    }
+    set_comm_timeouts(saved_read, saved_write);
+    if (dropped != 0)
+        debug_logf("Dropped %u bytes of earlier answers\n", dropped);
+    if (!quiet)
+        debug_log(kLogDebug, "The line did not go quiet");
+    return quiet;
+}
+
+void echo_may_be_off()
+{
+    session().echoMayBeOff = 1;
+}
+
+bool echo_known_on()
+{
+    return session().echoMayBeOff == 0;
+}
+
+int restore_echo()
+{
+    // Echo is off while the boot ROM receives this line, unless it never went off.
+    if (!send_command(nullptr, 0, "A 1")) {
+        abort_command();
+        return -2;
+    }
+    const ReadDeadline deadline;
+    char reply[kReplyLineSize];
+    while (read_response_line_within(reply, sizeof reply, deadline)) {
+        if (std::strcmp(reply, "A 1") == 0)
+            continue;
+        if (response_code(reply) == reply_return_code(0)) {
+            session().echoMayBeOff = 0;
+            return 1;
+        }
+        if (!line_out_of_step())
+            break;
+        debug_log(kLogDebug, "Line of an earlier answer dropped");
+    }
+    abort_command();
+    return -18;
 }
 
 } // namespace qz

@@ -39,18 +39,26 @@ int response_code(const char* line)
 
 int read_response_line(char* buffer, std::size_t capacity)
 {
+    // The time-out bounds the line, not each of its bytes.
+    const ReadDeadline deadline;
+    return read_response_line_within(buffer, capacity, deadline);
+}
+
+int read_response_line_within(char* buffer, std::size_t capacity, const ReadDeadline& deadline)
+{
     if (buffer == nullptr || capacity == 0)
         return 0;
     std::size_t n = 0;
     buffer[0] = '\0';
-    // The time-out bounds the line, not each of its bytes.
-    const ReadDeadline deadline;
     for (;;) {
         std::uint8_t byte = 0;
         if (!port_read_within(&byte, 1, 1, deadline)) {
             log_bytes(kLogRx, buffer, n);
             return 0;
         }
+        // The LF of the line before, when it came after the 50 ms wait.
+        if (byte == '\n' && n == 0)
+            continue;
         if (byte == '\r')
             break;
         if (n + 1 >= capacity) {

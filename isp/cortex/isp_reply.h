@@ -6,6 +6,8 @@
 
 namespace qz {
 
+class ReadDeadline;
+
 // Room for one reply line; the longest the boot ROM sends is a UU line of
 // 61 characters.
 constexpr std::size_t kReplyLineSize = 100;
@@ -32,6 +34,8 @@ int response_code(const char* line);
 // into `buffer` without the line end. 1 on success; 0 when a read failed or
 // the line does not fit into `capacity` characters with its terminating zero.
 int read_response_line(char* buffer, std::size_t capacity);
+// The same within a deadline that may span several lines.
+int read_response_line_within(char* buffer, std::size_t capacity, const ReadDeadline& deadline);
 
 // The byte read where the LF after a CR was awaited: anything else is the
 // start of what follows and goes back to the receive side.

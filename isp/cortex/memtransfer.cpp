@@ -69,7 +69,7 @@ int write_chunk_uu(std::uint32_t target, const std::uint8_t* data, std::size_t c
         if (r != 1)
             return r;
         if (!read_response_line(reply, sizeof reply)) {
-            abort_missing_reply();
+            abort_command();
             return -18;
         }
         const int code = response_code(reply);
@@ -82,6 +82,7 @@ int write_chunk_uu(std::uint32_t target, const std::uint8_t* data, std::size_t c
         if (++resends >= kResendLimit) {
             sleep_ms(1000);
             purge_port(0);
+            mark_out_of_step();
             return -18;
         }
     }
@@ -98,7 +99,7 @@ int write_chunk_binary(std::uint32_t target, const std::uint8_t* data, std::size
     }
     char reply[kReplyLineSize];
     if (!read_response_line(reply, sizeof reply)) {
-        abort_missing_reply();
+        abort_command();
         binary_mode_off();
         return -18;
     }
@@ -108,8 +109,12 @@ int write_chunk_binary(std::uint32_t target, const std::uint8_t* data, std::size
         return r;
     }
     for (std::size_t done = 0; done < count; done += kBinaryPiece) {
-        if (!port_write(data + done, std::min(kBinaryPiece, count - done)))
+        if (!port_write(data + done, std::min(kBinaryPiece, count - done))) {
+            // The part still waits for the rest of the data; the echo stays
+            // unknown until an "A 1" is answered.
+            mark_out_of_step();
             return -2;
+        }
     }
     return 1;
 }
@@ -194,7 +199,8 @@ int write_memory(std::uint32_t address, const std::uint8_t* data, std::size_t co
     const std::uint32_t base = to_flash ? ram_buffer_address() : address;
 
     if (binary && binary_mode_on() != 1) {
-        abort_command();
+        // The part may have turned its echo off all the same.
+        binary_mode_off();
         return -18;
     }
     int resends = 0;
@@ -269,6 +275,7 @@ int read_memory(std::uint32_t first, std::uint32_t last, std::uint8_t* destinati
                     debug_log(kLogDebug,
                               "Giving up - had to request resend of chunk too many times...");
                     send_line(echo, sizeof echo, "OK");
+                    mark_out_of_step();
                     result = -18;
                     break;
                 }

@@ -1,9 +1,11 @@
 #include "isp/cortex/ops_readback.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
 #include "isp/cortex/devicetable.h"
+#include "isp/cortex/flashimage.h"
 #include "isp/core/errorcodes.h"
 #include "isp/core/hexrecord.h"
 #include "isp/core/hexwriter.h"
@@ -25,6 +27,19 @@ constexpr std::uint32_t kReadRun = 900;
 constexpr std::uint32_t kBufferChunk = 512;
 constexpr int kPiecesPerReport = 10;
 
+// The last address of the part's flash (of its highest bank), or 0 with none.
+std::uint32_t flash_last()
+{
+    const CortexDeviceRecord& d = selected_device();
+    std::uint32_t last = 0;
+    for (int b = 0; b < bank_count(); ++b) {
+        const FlashBank& bank = device_bank(d, static_cast<std::uint32_t>(b));
+        if (bank.end > bank.start)
+            last = std::max(last, flash_image_last(bank, d.boot_rom_base));
+    }
+    return last;
+}
+
 IspResult* check_read_arguments(unsigned start, unsigned end)
 {
     if (!selected_device().read_allowed)
@@ -33,6 +48,10 @@ IspResult* check_read_arguments(unsigned start, unsigned end)
         return isp_result();
     if (end < start)
         return set_result(kErrInvalidValue, "The start address is greater than the end address");
+    // A read-back past the flash is the caller's mistake, told before the
+    // part is asked anything (it would answer only after most of the read).
+    if (sector_count() > 0 && end > flash_last())
+        return set_result_f(kErrInvalidValue, "(end address 0x%X beyond the part's flash)", end);
     return nullptr;
 }
 

@@ -44,6 +44,25 @@ TEST_F(OpsTest, ReadBackFileLoadsBackToTheSameBytes)
     EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), image.begin() + 0x100));
 }
 
+// A read-back that runs past the flash (32 KiB on the LPC11C24) is refused
+// before the part is asked anything, and no file is made.
+TEST_F(OpsTest, ReadBackPastTheFlashIsRefusedAtOnce)
+{
+    connectOrFail();
+    sim.clearRecords();
+    const std::string out = file("past.hex");
+    const IspResult* r = qz_read_data(0x7F00, 0x8000, out.c_str(), nullptr, 0);
+    EXPECT_EQ(r->status, -5);
+    EXPECT_STREQ(r->text, "Invalid value or command sent. Please try the operation again. (end address 0x8000 beyond the part's flash)");
+    EXPECT_EQ(::access(out.c_str(), F_OK), -1);
+    std::vector<std::uint8_t> buffer(0x100);
+    r = qz_read_data_to_buffer(0x7FC0, 0x80BF, buffer.data(), nullptr, 0);
+    EXPECT_EQ(r->status, -5);
+    EXPECT_STREQ(r->text, "Invalid value or command sent. Please try the operation again. (end address 0x80BF beyond the part's flash)");
+    EXPECT_TRUE(sim.commands().empty());
+    ASSERT_EQ(qz_read_data_to_buffer(0x7F00, 0x7FFF, buffer.data(), nullptr, 0)->status, 1);
+}
+
 // The read-out asks for up to 900 bytes per "R", as the boot ROM allows,
 // and still writes 64-byte records and the same events.
 TEST_F(OpsTest, ReadBackAsksForLargeChunks)

@@ -41,6 +41,9 @@ void BootRom::enterIsp()
         prepared_[b].assign(static_cast<std::size_t>(mem_.sectorCount(b)), false);
     mem_.resetRemap();
     line_.clear();
+    echoBuf_.clear();
+    hasActive_ = false;
+    answerLine_ = 0;
     overflow_ = lfPending_ = swallowLf_ = false;
     xferAddr_ = xferLeft_ = blockStart_ = blockBytes_ = blockSum_ = 0;
     blockLines_ = 0;
@@ -79,11 +82,92 @@ void BootRom::startUser(ResetEvent::Cause cause, std::uint32_t address, std::uin
     events_.push_back(ev);
 }
 
-std::string BootRom::takeOutput()
+std::string BootRom::takeOutput(std::vector<OutputHold>* holds)
 {
     std::string out;
     out.swap(out_);
+    if (holds != nullptr)
+        holds->insert(holds->end(), holds_.begin(), holds_.end());
+    holds_.clear();
     return out;
+}
+
+bool BootRom::echoFaultArmed() const
+{
+    for (const LineFault& f : faults_.lineFaults)
+        if (f.line == 0)
+            return true;
+    return false;
+}
+
+void BootRom::startAnswer(const std::string& line)
+{
+    hasActive_ = false;
+    answerLine_ = 0;
+    auto& faults = faults_.lineFaults;
+    for (auto it = faults.begin(); it != faults.end(); ++it) {
+        if (line.compare(0, it->command.size(), it->command) != 0)
+            continue;
+        if (it->skip > 0) {
+            --it->skip;
+            continue;
+        }
+        active_ = *it;
+        hasActive_ = true;
+        faults.erase(it);
+        return;
+    }
+}
+
+bool BootRom::strikes(int answerLine) const
+{
+    return hasActive_ && (answerLine == active_.line || (active_.everyLine && answerLine > active_.line));
+}
+
+void BootRom::output(std::string piece, bool struck)
+{
+    if (!struck) {
+        out_ += piece;
+        return;
+    }
+    auto hold = [this] {
+        OutputHold h;
+        h.at = out_.size();
+        h.untilLine = active_.releaseAfterLines > 0 ? linesIn_ + static_cast<unsigned>(active_.releaseAfterLines) : 0;
+        h.afterMs = active_.releaseAfterMs;
+        holds_.push_back(h);
+    };
+    switch (active_.action) {
+    case LineAction::Hold:
+        hold();
+        out_ += piece;
+        break;
+    case LineAction::Split: {
+        std::size_t cut = active_.splitAt >= 0 ? static_cast<std::size_t>(active_.splitAt) : piece.find('\r');
+        cut = cut == std::string::npos ? piece.size() : std::min(piece.size(), cut + (active_.splitAt >= 0 ? 0 : 1));
+        out_ += piece.substr(0, cut);
+        hold();
+        out_ += piece.substr(cut);
+        break;
+    }
+    case LineAction::Drop:
+        break;
+    case LineAction::Garble:
+        out_ += active_.garbage;
+        out_ += piece;
+        break;
+    }
+    if (!active_.everyLine)
+        hasActive_ = false;
+}
+
+void BootRom::flushEcho(bool struck)
+{
+    if (echoBuf_.empty())
+        return;
+    std::string e;
+    e.swap(echoBuf_);
+    output(std::move(e), struck);
 }
 
 std::vector<ResetEvent> BootRom::takeEvents()
@@ -95,7 +179,11 @@ std::vector<ResetEvent> BootRom::takeEvents()
 
 void BootRom::echoByte(std::uint8_t b)
 {
-    if (echo_ && !faults_.mute)
+    if (!echo_ || faults_.mute)
+        return;
+    if (state_ == RomState::Command && echoFaultArmed())
+        echoBuf_ += static_cast<char>(b);
+    else
         out_ += static_cast<char>(b);
 }
 
@@ -103,22 +191,24 @@ void BootRom::sendLine(const std::string& text, bool lf)
 {
     if (faults_.mute)
         return;
+    std::string piece;
     if (faults_.garbageLines > 0) {
         --faults_.garbageLines;
-        out_ += faults_.garbage;
+        piece += faults_.garbage;
     }
     if (faults_.strayLf > 0) {
         --faults_.strayLf;
-        out_ += '\n';
+        piece += '\n';
     }
-    out_ += text;
-    out_ += '\r';
+    piece += text;
+    piece += '\r';
     if (faults_.dropLf > 0) {
         --faults_.dropLf;
         lf = false;
     }
     if (lf)
-        out_ += '\n';
+        piece += '\n';
+    output(std::move(piece), strikes(++answerLine_));
 }
 
 void BootRom::feed(std::uint8_t b)
@@ -203,6 +293,7 @@ void BootRom::lfTimeout()
 
 void BootRom::escape()
 {
+    flushEcho(false);
     line_.clear();
     overflow_ = lfPending_ = swallowLf_ = false;
     if (state_ == RomState::WriteData || state_ == RomState::WriteChecksum || state_ == RomState::ReadAck)
@@ -215,8 +306,17 @@ void BootRom::completeLine()
     line.swap(line_);
     const bool over = overflow_;
     overflow_ = false;
-    if (line.empty() && !over)
+    if (line.empty() && !over) {
+        flushEcho(false);
         return;
+    }
+    ++linesIn_;
+    if (state_ == RomState::Command) {
+        startAnswer(line);
+        flushEcho(strikes(0));
+    } else {
+        flushEcho(false);
+    }
     switch (state_) {
     case RomState::SyncLine:
         onSyncLine(over ? std::string() : line);

@@ -117,6 +117,37 @@
 
 namespace sim {
 
+// What a LineFault does to its line.
+enum class LineAction {
+    Hold,   // the line, and everything sent after it, waits until let go
+    Split,  // the line's first `splitAt` bytes go; the rest, and what follows, waits
+    Drop,   // the line is never sent
+    Garble, // `garbage` goes out in front of it
+};
+
+// One line of the answer to one command line, held back, split, dropped or
+// garbled. The lines of an answer: 0 the command's echo, 1 the first line
+// the ROM sends for it (the return code), 2, 3, ... every line after that
+// (data lines, checksum lines, "OK" / "RESEND", the further lines of J, K, N
+// and I) until the next command line. A wire keeps its order: what the ROM
+// sends after a held line waits behind it. Held output goes once the ROM
+// has received `releaseAfterLines` more lines (any line: a command, a data
+// line, "OK"; ESC ends none), or `releaseAfterMs` after it became the next
+// to go, whichever comes first; with neither, at LpcSim::releaseHeld().
+// An echo fault holds back every command echo until the line's end, then
+// lets the others go at once.
+struct LineFault {
+    std::string command;        // the answer to a command line starting with this ("": any)
+    int skip = 0;               // ... after this many such command lines went by
+    int line = 1;
+    LineAction action = LineAction::Hold;
+    bool everyLine = false;     // this line and every later line of the answer
+    int releaseAfterLines = 1;
+    int releaseAfterMs = 0;
+    int splitAt = -1;           // Split: -1 cuts between the CR and the LF
+    std::string garbage = "\x80\xFE#";
+};
+
 // Faults to inject, each counted down as it strikes. A "line" here is a
 // line the ROM itself sends: "Synchronized", "OK", "RESEND", return codes,
 // the data lines of J, K, N and I, and the UU and checksum lines of R.
@@ -132,6 +163,14 @@ struct LpcFaults {
     int silentCommands = 0;         // the next N command lines are echoed, then ignored
     bool mute = false;              // nothing at all is sent while set
     bool oneIdWord = false;         // "J" gives only the first id word (an LPC18xx/43xx errata)
+    std::vector<LineFault> lineFaults; // each strikes once (everyLine: through its answer)
+};
+
+// A place in the ROM's output where the bytes after it wait (see LineFault).
+struct OutputHold {
+    std::size_t at = 0;             // offset into the output taken with it
+    std::uint64_t untilLine = 0;    // let go once linesReceived() reaches this (0: not by lines)
+    int afterMs = 0;                // let go this long after it became the next to go (0: not by time)
 };
 
 // The part left the boot ROM (or was reset). What it starts with:
@@ -187,7 +226,9 @@ public:
     bool lfPending() const { return lfPending_; }
     void lfTimeout(); // the LF after a CR did not come
 
-    std::string takeOutput();
+    // The output so far, with the holds inside it when asked for (else they are dropped).
+    std::string takeOutput(std::vector<OutputHold>* holds = nullptr);
+    std::uint64_t linesReceived() const { return linesIn_; }
     std::vector<ResetEvent> takeEvents();
 
     RomState state() const { return state_; }
@@ -209,6 +250,12 @@ private:
     void escape();
     void echoByte(std::uint8_t b);
     void sendLine(const std::string& text, bool lf = true);
+    // Line faults: the answer to `line` begins.
+    void startAnswer(const std::string& line);
+    bool strikes(int answerLine) const;
+    void output(std::string piece, bool struck);
+    void flushEcho(bool struck);
+    bool echoFaultArmed() const;
     void reply(int code) { sendLine(std::to_string(code)); }
 
     // Phases.
@@ -245,6 +292,12 @@ private:
     RomState state_ = RomState::Autobaud;
     LpcFaults faults_;
     std::string out_;
+    std::vector<OutputHold> holds_;
+    std::string echoBuf_;           // a command's echo, while an echo fault may strike it
+    bool hasActive_ = false;        // a line fault strikes the current answer
+    LineFault active_;
+    int answerLine_ = 0;
+    std::uint64_t linesIn_ = 0;
     std::vector<ResetEvent> events_;
     std::vector<std::string> commands_;
 

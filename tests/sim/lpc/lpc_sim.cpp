@@ -62,6 +62,7 @@ bool LpcSim::start()
         rom_.enterIsp();
         inq_.clear();
         outq_.clear();
+        holds_.clear();
         outIdle_ = true;
         lfArmed_ = false;
         writeBlocked_ = false;
@@ -142,7 +143,15 @@ LpcSim::Clock::time_point LpcSim::step(Clock::time_point now, std::vector<ResetE
     if (lfArmed_)
         next = std::min(next, lfDeadline_);
 
-    outq_ += rom_.takeOutput();
+    std::vector<OutputHold> held;
+    const std::string out = rom_.takeOutput(&held);
+    for (const OutputHold& h : held) {
+        Held x;
+        x.hold = h;
+        x.hold.at += outq_.size();
+        holds_.push_back(x);
+    }
+    outq_ += out;
     for (const ResetEvent& ev : rom_.takeEvents()) {
         resets_.push_back(ev);
         fire.push_back(ev);
@@ -156,10 +165,29 @@ void LpcSim::writeDue(Clock::time_point now, Clock::time_point& next)
 {
     if (outq_.empty()) {
         outIdle_ = true;
+        holds_.clear();
         return;
     }
-    std::size_t due = outq_.size();
     const std::chrono::nanoseconds t = byteTime();
+    while (!holds_.empty() && holds_.front().hold.at == 0) {
+        Held& h = holds_.front();
+        bool go = h.hold.untilLine != 0 && rom_.linesReceived() >= h.hold.untilLine;
+        if (!go && h.hold.afterMs > 0) {
+            if (!h.armed) {
+                h.armed = true;
+                h.due = now + std::chrono::milliseconds(h.hold.afterMs);
+            }
+            go = now >= h.due;
+            if (!go)
+                next = std::min(next, h.due);
+        }
+        if (!go)
+            return;
+        holds_.pop_front();
+        // Held output starts on an idle wire when it goes.
+        outIdle_ = true;
+    }
+    std::size_t due = holds_.empty() ? outq_.size() : holds_.front().hold.at;
     const bool pace = options_.paceWire && t.count() > 0;
     if (pace) {
         // Only output that found the queue empty starts on an idle wire and
@@ -184,6 +212,8 @@ void LpcSim::writeDue(Clock::time_point now, Clock::time_point& next)
         break;
     }
     outq_.erase(0, done);
+    for (Held& h : holds_)
+        h.hold.at -= done;
     outIdle_ = outq_.empty();
     bytesOut_ += done;
     if (pace) {
@@ -271,6 +301,7 @@ void LpcSim::reset(bool ispPin)
         rom_.hardReset(ispPin);
         inq_.clear();
         outq_.clear();
+        holds_.clear();
         outIdle_ = true;
         unread_.clear();
         lfArmed_ = false;
@@ -292,6 +323,7 @@ void LpcSim::enterIsp()
         rom_.enterIsp();
         inq_.clear();
         outq_.clear();
+        holds_.clear();
         outIdle_ = true;
         lfArmed_ = false;
         noteState();
@@ -427,6 +459,22 @@ void LpcSim::inject(const std::string& bytes)
         outq_ += bytes;
     }
     wake();
+}
+
+void LpcSim::releaseHeld()
+{
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        holds_.clear();
+        outIdle_ = true;
+    }
+    wake();
+}
+
+std::size_t LpcSim::heldBytes() const
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    return holds_.empty() ? 0 : outq_.size() - holds_.front().hold.at;
 }
 
 void LpcSim::setOnReset(ResetHook hook)

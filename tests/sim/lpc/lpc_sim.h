@@ -104,6 +104,10 @@ public:
     void setFaults(const LpcFaults& faults);
     LpcFaults faults() const;
     void inject(const std::string& bytes); // raw bytes to the host, now
+    // Lets all output held back by line faults go now.
+    void releaseHeld();
+    // Bytes of output waiting behind a held line.
+    std::size_t heldBytes() const;
 
     void setOnReset(ResetHook hook);
     std::vector<ResetEvent> resets() const;
@@ -144,6 +148,12 @@ private:
     lpc::BootRom rom_;
     std::deque<InByte> inq_;
     std::string outq_;
+    struct Held {
+        OutputHold hold;
+        bool armed = false;
+        Clock::time_point due{};
+    };
+    std::deque<Held> holds_; // ascending offsets into outq_
     std::string unread_;
     Clock::time_point inClock_{};
     Clock::time_point outClock_{};

@@ -197,6 +197,50 @@ TEST(LpcSimFaults, SyncLineFeedDroppedAndRepliesDisturbed)
     EXPECT_EQ(host.quiet(100), "");
 }
 
+sim::LineFault lineFault(const std::string& command, int line, sim::LineAction action)
+{
+    sim::LineFault f;
+    f.command = command;
+    f.line = line;
+    f.action = action;
+    return f;
+}
+
+// A held line keeps everything after it behind until the next line comes
+// in, or the test lets it go; a dropped one never comes; a split one comes
+// up to its CR, the rest once let go; the faults strike only their command.
+TEST(LpcSimFaults, AnswerLinesHeldSplitOrDropped)
+{
+    LpcSim sim(sim::lpc::lpc11c24());
+    ASSERT_TRUE(sim.start());
+    Host host(sim.slavePath());
+    synchronize(host, false);
+    sim::LpcFaults f;
+    f.lineFaults.push_back(lineFault("U", 0, sim::LineAction::Hold));
+    sim.setFaults(f);
+    host.send("U 23130\r");
+    EXPECT_EQ(host.quiet(150), "");
+    EXPECT_EQ(host.expect("J\r", "U 23130\r0\r\nJ\r0\r\n"), "U 23130\r0\r\nJ\r0\r\n");
+    EXPECT_EQ(host.read(11), "338694187\r\n");
+
+    f.lineFaults = {lineFault("I", 2, sim::LineAction::Drop)};
+    sim::LineFault late = lineFault("K", 1, sim::LineAction::Split);
+    late.releaseAfterLines = 0;
+    f.lineFaults.push_back(late);
+    sim.setFaults(f);
+    sim.writeFlash(0x1008, {1, 2, 3, 4});
+    // The offset line is gone, the word line comes.
+    EXPECT_EQ(command(host, "I 1 1", false, 13), "8\r\n67305985\r\n");
+    EXPECT_EQ(command(host, "K", false, 2), "0\r");
+    EXPECT_EQ(host.quiet(150), "");
+    EXPECT_GT(sim.heldBytes(), 0u);
+    sim.releaseHeld();
+    const std::string rest = "\n" + std::to_string(sim.part().bootMinor) + "\r\n" +
+                             std::to_string(sim.part().bootMajor) + "\r\n";
+    EXPECT_EQ(host.read(rest.size()), rest);
+    EXPECT_EQ(command(host, "U 23130", false, 3), "0\r\n");
+}
+
 // Stages data in RAM with "W", copies it to flash, reads it back with "R".
 TEST(LpcSimFlash, WriteCopyReadRoundTripWithFlashSemantics)
 {
