@@ -43,37 +43,6 @@ std::string faultText(const qz::HexFault& fault)
     }
 }
 
-bool isBlank(int c)
-{
-    return c <= ' ';
-}
-
-// Whether some line is an end record. Every line has passed the reader, so
-// a record's type field alone tells.
-bool hasEndRecord(std::FILE* f)
-{
-    char head[9];
-    int length = 0;
-    bool started = false;
-    for (;;) {
-        const int c = std::getc(f);
-        if (c == EOF || c == '\n' || c == '\r') {
-            if (length == 9 && head[7] == '0' && head[8] == '1')
-                return true;
-            if (c == EOF)
-                return false;
-            length = 0;
-            started = false;
-            continue;
-        }
-        if (!started && isBlank(c))
-            continue;
-        started = true;
-        if (length < 9)
-            head[length++] = static_cast<char>(c);
-    }
-}
-
 } // namespace
 
 FirmwareFileCheck checkFirmwareFile(const char* path)
@@ -101,11 +70,7 @@ FirmwareFileCheck checkFirmwareFile(const char* path)
     if (sectors == 0)
         return damaged("(nothing to erase)");
 
-    std::rewind(file.get());
-    const bool ended = hasEndRecord(file.get());
-    if (std::ferror(file.get()))
-        return damaged("(read error)");
-    if (!ended)
+    if (!fault.endRecord)
         return damaged("(no end record)");
 
     FirmwareFileCheck check;

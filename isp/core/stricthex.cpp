@@ -45,6 +45,7 @@ public:
     {
         fault_ = HexFault{};
         fault_.kind = HexFault::kRead;
+        fault_.endRecord = end_;
         return fault_;
     }
 
@@ -54,6 +55,7 @@ public:
             end_line();
         if (fault_.kind == HexFault::kNone && !data_)
             fault_.kind = HexFault::kNoData;
+        fault_.endRecord = end_;
         return fault_;
     }
 
@@ -115,6 +117,8 @@ private:
             return true;
         }
         case kHexEndOfFile:
+            end_ = true;
+            return true;
         case 0x03: // start segment address
         case 0x05: // start linear address
             return true;
@@ -141,6 +145,7 @@ private:
     bool swallow_lf_ = false;
     std::uint32_t base_ = 0;
     bool data_ = false;
+    bool end_ = false;
     HexFault fault_;
 };
 

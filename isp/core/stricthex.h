@@ -33,6 +33,7 @@ struct HexFault {
     Kind kind = kNone;
     unsigned line = 0; // 1-based; every kind but kNone, kNoData and kRead
     std::uint64_t address = 0;
+    bool endRecord = false; // an end record was read (the reader goes on past it)
 };
 
 // The words for a line fault ("not a record", "checksum", ...).
