@@ -50,7 +50,10 @@ IspResult* check_read_arguments(unsigned start, unsigned end)
         return set_result(kErrInvalidValue, "The start address is greater than the end address");
     // A read-back past the flash is the caller's mistake, told before the
     // part is asked anything (it would answer only after most of the read).
-    if (sector_count() > 0 && end > flash_last())
+    // The part's RAM may be read as well.
+    const CortexDeviceRecord& d = selected_device();
+    const bool in_ram = start >= d.ram_start && end <= d.ram_end;
+    if (sector_count() > 0 && end > flash_last() && !in_ram)
         return set_result_f(kErrInvalidValue, "(end address 0x%X beyond the part's flash)", end);
     return nullptr;
 }

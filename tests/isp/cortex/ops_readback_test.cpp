@@ -61,6 +61,8 @@ TEST_F(OpsTest, ReadBackPastTheFlashIsRefusedAtOnce)
     EXPECT_STREQ(r->text, "Invalid value or command sent. Please try the operation again. (end address 0x80BF beyond the part's flash)");
     EXPECT_TRUE(sim.commands().empty());
     ASSERT_EQ(qz_read_data_to_buffer(0x7F00, 0x7FFF, buffer.data(), nullptr, 0)->status, 1);
+    // The part's RAM lies above its flash and is read as asked.
+    EXPECT_EQ(qz_read_data_to_buffer(0x10000100, 0x100001FF, buffer.data(), nullptr, 0)->status, 1);
 }
 
 // The read-out asks for up to 900 bytes per "R", as the boot ROM allows,
