@@ -122,6 +122,7 @@ protected:
         part->withReadback([](sim::ClassicReadback& r) {
             for (std::uint32_t a = 0; a < 8; ++a)
                 r.eeprom.bytes[0xFF00 + a] = static_cast<std::uint8_t>(0x31 * (a + 1));
+            r.eeprom.security = {0x02, 0x05, 0x03};
         });
     }
 
@@ -179,6 +180,13 @@ public:
              [](const std::string&) { return outcome(classic_read_boot_vector_status_byte()); }},
             {"dialect 2 additional security", k89LPC966, ":0100000303", 1, 1,
              [](const std::string&) { return outcome(classic_read_addl_security_bits()); }},
+            {"89V52X2 EEPROM security", k89V52X2, ":0100000316", 1, 1,
+             [](const std::string&) { return outcome(classic_read_eeprom_security_bits()); }},
+            {"89LPC922 boot loader version", k89LPC922, ":00000001FF", 1, 1,
+             [](const std::string&) {
+                 const IspResult* r = classic_bootloader_version();
+                 return outcome(r, r->text);
+             }},
         };
         return table;
     }
