@@ -23,6 +23,7 @@ void reset_classic_state()
     g_state.icpInterface = 0;
     g_state.icpMajor = 1;
     g_state.icpMinor = 0;
+    g_state.lineOutOfStep = false;
 }
 
 } // namespace qz

@@ -17,6 +17,9 @@ struct ClassicState {
     int icpInterface = 0;
     int icpMajor = 1;
     int icpMinor = 0;
+    // A command broke off or was answered out of step: what the part still
+    // sends for it is let go before the next command goes out.
+    bool lineOutOfStep = false;
 };
 
 ClassicState& classic_state();

@@ -60,6 +60,7 @@ int send_reset(int method)
             return kErrCommunicate;
         return status_char_code(reply[command.size()]);
     default: {
+        begin_command();
         if (!port_write("$", 1) || read_more(1, reply) != 1)
             return kErrCommunicate;
         return reply[0] == '$' ? 1 : kErrOperationFailed;
@@ -81,9 +82,11 @@ int read_bootloader_version(int method, std::string& text)
         const std::size_t n = command.size();
         std::uint8_t isp = 0, iap = 0;
         if (reply[n + 4] != '.' || !hex_pair(reply[n], reply[n + 1], isp) || !hex_pair(reply[n + 2], reply[n + 3], iap))
-            return kErrOperationFailed;
+            return out_of_step(kErrOperationFailed);
         if (read_more(2, reply) != 1)
             return kErrCommunicate;
+        if (!line_end(reply[n + 5]) || !line_end(reply[n + 6]))
+            return out_of_step(kErrOperationFailed);
         std::snprintf(buf, sizeof buf, "ISP:%2.2X IAP:%2.2X", isp, iap);
         text = buf;
         return 1;

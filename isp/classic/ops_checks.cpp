@@ -6,6 +6,7 @@
 #include "isp/classic/command_templates.h"
 #include "isp/classic/family_blocks.h"
 #include "isp/classic/op_retry.h"
+#include "isp/classic/read_range.h"
 #include "isp/classic/readback_commands.h"
 #include "isp/classic/settings_commands.h"
 #include "isp/classic/transmission.h"
@@ -49,11 +50,8 @@ IspResult* classic_blank_check(unsigned start, unsigned end)
     if (!selected_classic_device() || !require_port())
         return set_result(kErrNoConnection);
     const ClassicDeviceRecord& d = *selected_classic_device();
-    if (end < start)
-        return set_result(kErrInvalidValue, "The start address is greater than the end address");
-    const unsigned limit = above_64k(d) ? 0xFFFFFFu : 0xFFFFu;
-    if (end > limit)
-        return set_result_f(kErrInvalidValue, "(end address 0x%X beyond the part's address space)", end);
+    if (IspResult* r = check_read_range(d, start, end))
+        return r;
     std::uint32_t first = 0;
     const int r = tried_while_negative([&] {
         return record_dialect(d) == kDialect2 ? d2_blank_check(start) : d1_blank_check(d, start, end, first);

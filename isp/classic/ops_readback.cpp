@@ -6,6 +6,7 @@
 #include "isp/classic/classic_state.h"
 #include "isp/classic/family_blocks.h"
 #include "isp/classic/op_retry.h"
+#include "isp/classic/read_range.h"
 #include "isp/classic/readback_commands.h"
 #include "isp/core/errorcodes.h"
 #include "isp/core/hexwriter.h"
@@ -30,18 +31,6 @@ bool above_64k(const ClassicDeviceRecord& d) { return d.flash_size > 0x10000; }
 HexAddressing addressing(const ClassicDeviceRecord& d)
 {
     return above_64k(d) ? HexAddressing::kClassicWide : HexAddressing::kClassic;
-}
-
-// The read commands carry 16-bit addresses (24-bit above 64 KB): a range
-// past them would be cut without a word.
-IspResult* check_range(const ClassicDeviceRecord& d, unsigned start, unsigned end)
-{
-    if (end < start)
-        return set_result(kErrInvalidValue, "The start address is greater than the end address");
-    const unsigned limit = above_64k(d) ? 0xFFFFFFu : 0xFFFFu;
-    if (end > limit)
-        return set_result_f(kErrInvalidValue, "(end address 0x%X beyond the part's address space)", end);
-    return nullptr;
 }
 
 // Expected bytes of the part with a mark on every address the file gives.
@@ -134,7 +123,7 @@ IspResult* classic_read_data(unsigned start, unsigned end, const char* out_file,
     if (IspResult* r = refuse_unless_ready(ClassicOp::ReadData))
         return r;
     const ClassicDeviceRecord& d = *selected_classic_device();
-    if (IspResult* r = check_range(d, start, end))
+    if (IspResult* r = check_read_range(d, start, end))
         return r;
     // A read-out that does not come to its end leaves the named file as it
     // was: what is left of it could be taken for the part's whole contents.
@@ -186,7 +175,7 @@ IspResult* classic_read_data_to_buffer(unsigned start, unsigned end, unsigned ch
     if (IspResult* r = refuse_unless_ready(ClassicOp::ReadDataToBuffer))
         return r;
     const ClassicDeviceRecord& d = *selected_classic_device();
-    if (IspResult* r = check_range(d, start, end))
+    if (IspResult* r = check_read_range(d, start, end))
         return r;
     if (!buffer)
         return set_result(kErrInvalidValue, "(no buffer)");

@@ -6,6 +6,9 @@
 #include "isp/core/errorcodes.h"
 #include "isp/core/serialport.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace qz {
 
 namespace {
@@ -54,11 +57,17 @@ int d1_read_memory(const ClassicDeviceRecord& d, std::uint32_t start, std::uint3
     if (end < start || end - start >= kD1ReadMax)
         return kErrOperationFailed;
     const std::string command = d1_read_memory_command(d, start, end);
+    const std::size_t n = command.size();
     std::string reply;
-    if (exchange(command, 0, reply) != 1)
+    if (exchange_unchecked(command, 0, reply) != 1)
         return kErrCommunicate;
-    const char last = reply[command.size() - 1];
-    if (refusing_family(d) && refusal(last)) {
+    // The echo is the command's, but for a refusal in the place of its
+    // last character.
+    const char last = reply[n - 1];
+    const bool refused = refusing_family(d) && refusal(last);
+    if (!echo_matches(command, reply, n - 1) || (last != command[n - 1] && !refused))
+        return out_of_step(kErrCommunicate);
+    if (refused) {
         const int code = status_char_code(last);
         const int r = read_more(2, reply);
         sleep_ms(100);
@@ -68,24 +77,33 @@ int d1_read_memory(const ClassicDeviceRecord& d, std::uint32_t start, std::uint3
     // Lines of 16 bytes: line start and address, 2 digits a byte, one line
     // end; a last partial line is framed the same; one more character ends
     // the reply.
-    const std::size_t head = above_64k(d) ? 8 : 6;
+    const std::size_t digits = above_64k(d) ? 6 : 4;
+    const std::size_t head = digits + 2;
     const std::size_t count = end - start + 1;
     const std::size_t full = count / 16, rest = count % 16;
     const std::size_t total = full * (head + 33) + (rest ? head + 2 * rest + 1 : 0) + 1;
     const std::size_t at = reply.size();
     if (read_more(total, reply) != 1)
         return kErrCommunicate;
+    // Each line must be the one asked for at its place: its line start, its
+    // own address and "=", and its line end. Digits of any other text are
+    // no data of this read.
     std::size_t pos = at;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i % 16 == 0)
-            pos += head;
-        std::uint32_t v = 0;
-        if (!hex_digits(reply, pos, 2, v))
-            return kErrOperationFailed;
-        out[i] = static_cast<std::uint8_t>(v);
-        pos += 2;
-        if (i % 16 == 15 || i + 1 == count)
-            ++pos;
+    for (std::size_t line = 0; line * 16 < count; ++line) {
+        const std::size_t bytes = count - line * 16 < 16 ? count - line * 16 : 16;
+        std::uint32_t address = 0;
+        if (!line_end(reply[pos]) || !hex_digits(reply, pos + 1, digits, address) ||
+            address != start + 16 * line || reply[pos + 1 + digits] != '=')
+            return out_of_step(kErrOperationFailed);
+        pos += head;
+        for (std::size_t i = 0; i < bytes; ++i, pos += 2) {
+            std::uint32_t v = 0;
+            if (!hex_digits(reply, pos, 2, v))
+                return out_of_step(kErrOperationFailed);
+            out[line * 16 + i] = static_cast<std::uint8_t>(v);
+        }
+        if (!line_end(reply[pos++]))
+            return out_of_step(kErrOperationFailed);
     }
     return 1;
 }
@@ -94,21 +112,28 @@ int d1_blank_check(const ClassicDeviceRecord& d, std::uint32_t start, std::uint3
 {
     first = 0;
     const std::string command = d1_blank_check_command(d, start, end);
-    const std::size_t line_end = lf_family(d) ? 1 : 2;
+    const std::size_t line_ends = lf_family(d) ? 1 : 2;
+    const std::size_t n = command.size();
     use_long_timeouts();
     std::string reply;
     int r = exchange(command, 1, reply);
     if (r == 1) {
-        const char c = reply[command.size()];
+        const char c = reply[n];
         if (c == '.' || c == 'X' || refusal(c)) {
-            r = read_more(1 + line_end, reply);
-            if (r == 1)
+            r = read_more(1 + line_ends, reply);
+            if (r == 1 && c == '.' && !std::all_of(reply.begin() + static_cast<std::ptrdiff_t>(n + 1), reply.end(), line_end))
+                r = out_of_step(kErrOperationFailed);
+            else if (r == 1)
                 r = c == '.' ? kBlank : status_char_code(c);
         } else {
             const std::size_t digits = above_64k(d) ? 6 : 4;
-            r = read_more(digits - 1 + line_end, reply);
-            if (r == 1)
-                r = hex_digits(reply, command.size(), digits, first) ? kNotBlank : kErrOperationFailed;
+            r = read_more(digits - 1 + line_ends, reply);
+            // The address and then only the line end.
+            if (r == 1 && (!hex_digits(reply, n, digits, first) ||
+                           !std::all_of(reply.begin() + static_cast<std::ptrdiff_t>(n + digits), reply.end(), line_end)))
+                r = out_of_step(kErrOperationFailed);
+            else if (r == 1)
+                r = kNotBlank;
         }
     }
     use_short_timeouts();
@@ -145,7 +170,7 @@ int d2_read_misr(std::uint16_t start, std::uint16_t end, std::uint8_t* out16)
     for (int i = 0; i < 16; ++i) {
         std::uint32_t v = 0;
         if (!hex_digits(reply, at + 2 * static_cast<std::size_t>(i), 2, v))
-            return kErrOperationFailed;
+            return out_of_step(kErrOperationFailed);
         out16[i] = static_cast<std::uint8_t>(v);
     }
     return 1;

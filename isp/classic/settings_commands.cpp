@@ -84,8 +84,9 @@ int d2_read_eeprom_security(const ClassicDeviceRecord& d, std::uint8_t* flags)
             return status_char_code(first);
         // This reply alone calls a missing line end a failed read of the part.
         std::uint8_t v = 0;
-        if (reply[n + 2] != '.' || read_more(2, reply) != 1 || !hex_pair(reply[n], reply[n + 1], v))
-            return kErrOperationFailed;
+        if (reply[n + 2] != '.' || read_more(2, reply) != 1 || !hex_pair(reply[n], reply[n + 1], v) ||
+            !line_end(reply[n + 3]) || !line_end(reply[n + 4]))
+            return out_of_step(kErrOperationFailed);
         for (int k = 0; k < 3; ++k)
             flags[3 * j + static_cast<std::uint32_t>(k)] = static_cast<std::uint8_t>((v >> k) & 1);
     }

@@ -172,6 +172,41 @@ TEST_F(SettingsArguments, ReadRangesThatTheCommandsCannotCarry)
     expectNothingSent();
 }
 
+TEST_F(SettingsArguments, RangesPastThePartsFlashAreRefusedAtOnceByName)
+{
+    enum Op { Blank, ToFile, ToBuffer };
+    struct Case {
+        int device;
+        Op op;
+        unsigned start, end;
+        const char* named;
+    } const cases[] = {
+        {k89C51RB2Hxx, Blank, 0, 0x4000, "(end address 0x4000 beyond the part's flash, which ends at 0x3FFF)"},
+        {k89C51RB2Hxx, ToFile, 0, 0x4000, "(end address 0x4000 beyond the part's flash, which ends at 0x3FFF)"},
+        {k89C51RB2Hxx, ToBuffer, 0x3FF0, 0x4000, "(end address 0x4000 beyond the part's flash, which ends at 0x3FFF)"},
+        {k89C51RB2Hxx, Blank, 0x4000, 0x7FFF, "(end address 0x7FFF beyond the part's flash, which ends at 0x3FFF)"},
+        {k89C669, ToBuffer, 0x17FF0, 0x18000, "(end address 0x18000 beyond the part's flash, which ends at 0x17FFF)"},
+        {k89LPC922, Blank, 0x1000, 0x2000, "(end address 0x2000 beyond the part's flash, which ends at 0x1FFF)"},
+    };
+    connectPort(k89C51RB2Hxx);
+    // Were anything sent, the waits would be short.
+    session().shortTimeoutMs = 200;
+    session().longTimeoutMs = 200;
+    use_short_timeouts();
+    static unsigned char buffer[0x20];
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.named);
+        select(c.device);
+        const IspResult* r = c.op == Blank    ? classic_blank_check(c.start, c.end)
+                             : c.op == ToFile ? classic_read_data(c.start, c.end, "/tmp/qz-never-written.hex", nullptr, 0)
+                                              : classic_read_data_to_buffer(c.start, c.end, buffer, nullptr, 0);
+        EXPECT_EQ(r->status, -5);
+        EXPECT_EQ(std::string(r->text), std::string("Invalid value or command sent. Please try the operation again. ") +
+                                            c.named);
+    }
+    expectNothingSent();
+}
+
 TEST_F(SettingsArguments, NullPointersGiveMinusFive)
 {
     connectPort(k89V52X2);

@@ -1,5 +1,6 @@
 #include "tests/sim/classic/classic_sim.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
@@ -40,32 +41,86 @@ void ClassicSim::stop()
 void ClassicSim::run()
 {
     char buf[256];
+    std::size_t taken = 0;
+    auto flush = [&](Clock::time_point& next) {
+        const std::string out = dueOutput(Clock::now(), next);
+        if (!out.empty() && pty_.writeAll(out))
+            bytesOut_ += out.size();
+        if (queue_.empty())
+            recordsAnswered_ = taken;
+    };
     while (!stop_) {
+        Clock::time_point next = Clock::now() + std::chrono::milliseconds(20);
+        flush(next);
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
         pollfd p{pty_.masterFd(), POLLIN, 0};
-        if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN))
+        if (::poll(&p, 1, static_cast<int>(wait > 0 ? wait : 0)) <= 0 || !(p.revents & POLLIN))
             continue;
         const ssize_t n = ::read(pty_.masterFd(), buf, sizeof buf);
         if (n <= 0)
             continue;
         // The rate the host has set now applies to what it just wrote.
         const unsigned host = pty_.baudRate();
-        std::string out;
-        std::size_t taken = 0;
         {
             std::lock_guard<std::mutex> lock(mu_);
+            hostWrote();
+            std::string out;
             for (ssize_t i = 0; i < n; ++i) {
                 loader_.feed(static_cast<std::uint8_t>(buf[i]), host);
                 // Each answer leaves before the next byte is looked at, as a
                 // loader that answers at once would.
                 out += loader_.takeOutput();
             }
+            queueOutput(out);
             taken = loader_.recordCount();
         }
         bytesIn_ += static_cast<std::uint64_t>(n);
-        if (!out.empty() && pty_.writeAll(out))
-            bytesOut_ += out.size();
-        recordsAnswered_ = taken;
+        flush(next);
     }
+}
+
+void ClassicSim::addLineFault(const ClassicLineFault& fault)
+{
+    std::lock_guard<std::mutex> lock(mu_);
+    shaper_.add(fault);
+}
+
+void ClassicSim::queueOutput(const std::string& out)
+{
+    if (out.empty())
+        return;
+    const Clock::time_point now = Clock::now();
+    for (OutSegment& s : shaper_.shape(out))
+        if (!s.text.empty())
+            queue_.push_back({std::move(s), now});
+}
+
+void ClassicSim::hostWrote()
+{
+    for (Queued& q : queue_)
+        if (q.segment.gapMs == kUntilHostWrites)
+            q.segment.gapMs = 0;
+}
+
+std::string ClassicSim::dueOutput(Clock::time_point now, Clock::time_point& next)
+{
+    std::string out;
+    while (!queue_.empty()) {
+        const Queued& q = queue_.front();
+        if (q.segment.gapMs == kUntilHostWrites)
+            break;
+        // A piece would have gone out when it was made or when the one
+        // before it went, whichever came later; its gap counts from there.
+        const Clock::time_point due = std::max(q.queuedAt, lastOut_) + std::chrono::milliseconds(q.segment.gapMs);
+        if (due > now) {
+            next = std::min(next, due);
+            break;
+        }
+        out += q.segment.text;
+        lastOut_ = now;
+        queue_.pop_front();
+    }
+    return out;
 }
 
 void ClassicSim::reset()

@@ -5,15 +5,18 @@
 // switch see what the program set. All public members are thread-safe.
 #pragma once
 
+#include "tests/sim/classic/classic_line_shaper.h"
 #include "tests/sim/classic/classic_loader.h"
 #include "tests/sim/pty.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+#include <deque>
 
 namespace sim {
 
@@ -44,6 +47,8 @@ public:
     ClassicLoader::State state() const;
     double baud() const;
     void addFault(const ClassicFault& fault);
+    // Holds back, splits or drops a line of an answer (classic_line_shaper.h).
+    void addLineFault(const ClassicLineFault& fault);
     // Puts a held-back (Late) reply on the pty; false when none was held.
     bool releaseLate();
     std::vector<std::string> records() const;
@@ -76,6 +81,19 @@ public:
 private:
     void run();
     void runPaced();
+    using Clock = std::chrono::steady_clock;
+    // The loader's output cut by the line faults, waiting its turn.
+    struct Queued {
+        OutSegment segment;
+        Clock::time_point queuedAt;
+    };
+    // Under the lock: the loader's output for the shaper's queue.
+    void queueOutput(const std::string& out);
+    // The host wrote: pieces held for that may go.
+    void hostWrote();
+    // The queued text whose time has come, taken off the queue; `next` is
+    // when the next piece is due (unchanged when none waits on a time).
+    std::string dueOutput(Clock::time_point now, Clock::time_point& next);
 
     Pty pty_;
     mutable std::mutex mu_;
@@ -88,6 +106,10 @@ private:
     std::atomic<std::size_t> recordsAnswered_{0};
     std::atomic<bool> pace_{false};
     bool pacedLoop_ = false;
+    ClassicLineShaper shaper_;
+    std::deque<Queued> queue_;
+    Clock::time_point lastOut_{};
+    bool hostWrote_ = false;
 };
 
 } // namespace sim

@@ -47,13 +47,18 @@ void ClassicSim::runPaced()
         Clock::time_point now = Clock::now();
         {
             std::lock_guard<std::mutex> lock(mu_);
+            std::string made;
             while (!inq.empty() && inq.front().due <= now) {
+                hostWrote();
                 loader_.feed(inq.front().byte, inq.front().hostBaud);
-                outq += loader_.takeOutput();
+                made += loader_.takeOutput();
                 inq.pop_front();
             }
+            queueOutput(made);
             taken = loader_.recordCount();
         }
+        Clock::time_point heldUntil = now + std::chrono::milliseconds(20);
+        outq += dueOutput(now, heldUntil);
         const std::chrono::nanoseconds t = byteTime(pty_.baudRate(), pace_);
         bool blocked = false;
         if (!outq.empty()) {
@@ -81,10 +86,10 @@ void ClassicSim::runPaced()
             outClock += t * static_cast<long>(done);
         }
         outIdle = outq.empty();
-        if (outIdle)
+        if (outIdle && queue_.empty())
             recordsAnswered_ = taken;
 
-        Clock::time_point next = now + std::chrono::milliseconds(20);
+        Clock::time_point next = heldUntil;
         if (!inq.empty())
             next = std::min(next, inq.front().due);
         if (!outq.empty() && !blocked)
