@@ -401,4 +401,30 @@ TEST_F(BinaryTransferTest, AFailedEchoOffIsUndone)
     EXPECT_TRUE(std::equal(data.begin() + 0xC00, data.begin() + 0xD00, f.begin() + 0xC00));
 }
 
+// The reply to a write sent with the echo off comes after the try gave up, or
+// with noise in front: the part then waits for the data, and must not
+// swallow the commands after it.
+TEST_F(BinaryTransferTest, AWriteWhoseReplyWasMissedLeavesNoDataOwed)
+{
+    std::vector<std::uint8_t> data(0x1000, 0xFF);
+    for (std::size_t i = 0; i < 0x100; ++i)
+        data[0xC00 + i] = static_cast<std::uint8_t>(i + 5);
+    const std::string hex = hexFile(data);
+    const std::pair<const char*, LineFault> cases[] = {
+        {"late W reply", lineAfter("W", 1, kLongGapMs)},
+        {"garbled W reply", lineFault("W", 1, LineAction::Garble)},
+    };
+    for (const auto& c : cases) {
+        begin(false, 20000);
+        strike(c.second);
+        EXPECT_NE(qz_program(hex.c_str(), 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0, nullptr, 0)->status, 1) << c.first;
+        EXPECT_EQ(qz_blank_check(0x400, 0x7FF)->status, 3) << c.first;
+        const IspResult* r = qz_program(hex.c_str(), 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0, nullptr, 0);
+        EXPECT_EQ(r->status, 1) << c.first << ": " << r->text;
+        const std::vector<std::uint8_t> f = sim.flash();
+        EXPECT_TRUE(std::equal(data.begin() + 0xC00, data.begin() + 0xD00, f.begin() + 0xC00)) << c.first;
+        qz_disconnect();
+    }
+}
+
 } // namespace
