@@ -263,11 +263,15 @@ int read_memory(std::uint32_t first, std::uint32_t last, std::uint8_t* destinati
     while (remaining > 0 && result == 1) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kRamChunk, remaining));
         result = simple_command("R %lu %lu", static_cast<unsigned long>(address), static_cast<unsigned long>(n));
-        if (result != 1)
+        if (result != 1) {
+            if (d.binary_transfer)
+                mark_raw_data_may_follow();
             break;
+        }
         if (d.binary_transfer) {
             if (!port_read(work.get(), n, 0)) {
                 abort_command();
+                mark_raw_data_may_follow();
                 result = -18;
                 break;
             }

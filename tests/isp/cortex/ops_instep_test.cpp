@@ -427,4 +427,27 @@ TEST_F(BinaryTransferTest, AWriteWhoseReplyWasMissedLeavesNoDataOwed)
     }
 }
 
+// The reply to a binary read comes after the try gave up, the raw data behind
+// it: none of that data is taken for the answers of the calls after it.
+TEST_F(BinaryTransferTest, ALateBinaryReadLeavesNothingBehind)
+{
+    begin(false, 20000);
+    const auto readBack = [this](std::uint32_t at, std::uint32_t size) {
+        std::vector<std::uint8_t> back(size);
+        const IspResult* r = qz_read_data_to_buffer(at, at + size - 1, back.data(), nullptr, 0);
+        if (r->status == 1) {
+            const std::vector<std::uint8_t> f = sim.flash();
+            EXPECT_EQ(back, std::vector<std::uint8_t>(f.begin() + at, f.begin() + at + size));
+        }
+        return r->status;
+    };
+    // More raw bytes than a line holds.
+    strike(lineAfter("R", 1, kLongGapMs));
+    readBack(0x400, 0x200);
+    EXPECT_EQ(qz_blank_check(0x400, 0x7FF)->status, 3);
+    EXPECT_EQ(qz_blank_check(0xC00, 0xFFF)->status, 2);
+    EXPECT_EQ(qz_read_signature()->status, 1);
+    EXPECT_EQ(readBack(0x440, 0x40), 1);
+}
+
 } // namespace
