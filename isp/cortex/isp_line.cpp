@@ -26,6 +26,10 @@ struct OwedEchoes {
 };
 OwedEchoes g_owed;
 
+// Raw bytes of a binary read that broke off may still come, without a line
+// end of their own: they run into the next line.
+bool g_raw_may_follow = false;
+
 bool full_duplex() { return session().halfDuplex == 0; }
 
 // Owed echoes mean something only while the session is out of step; a
@@ -41,6 +45,27 @@ void back_in_step()
 {
     session().lateReplyOwed = 0;
     g_owed.count = 0;
+    g_raw_may_follow = false;
+}
+
+// Like the owed echoes, this holds only while the session is out of step.
+bool raw_may_follow()
+{
+    if (!line_out_of_step())
+        g_raw_may_follow = false;
+    return g_raw_may_follow;
+}
+
+// `line` is `text`, or, while raw bytes may have run into it, ends with it.
+bool line_is(const char* line, const char* text)
+{
+    if (std::strcmp(line, text) == 0)
+        return true;
+    if (!raw_may_follow())
+        return false;
+    const std::size_t n = std::strlen(line);
+    const std::size_t t = std::strlen(text);
+    return t > 0 && n > t && std::strcmp(line + n - t, text) == 0;
 }
 
 void owe_echo(const char* text)
@@ -58,7 +83,7 @@ bool settle_owed_echo(const char* line)
 {
     OwedEchoes& o = owed();
     for (std::size_t i = 0; i < o.count; ++i) {
-        if (std::strcmp(o.text[i], line) != 0)
+        if (!line_is(line, o.text[i]))
             continue;
         const std::size_t left = o.count - i - 1;
         std::memmove(o.text[0], o.text[i + 1], sizeof o.text[0] * left);
@@ -104,6 +129,15 @@ EchoStep read_echo_char(char* reply, std::size_t capacity, std::size_t& pos, con
             s.echoLineFeedState = 1;
             return kEchoMore;
         }
+        // No echo holds a NUL; one of raw bytes would cut the line short.
+        if (byte == '\0' && raw_may_follow())
+            return kEchoMore;
+        if (pos + 1 >= capacity && raw_may_follow() && capacity > 2) {
+            // Raw bytes: only the line's end can be an echo.
+            const std::size_t keep = (capacity - 1) / 2;
+            std::memmove(reply, reply + pos - keep, keep);
+            pos = keep;
+        }
         if (pos + 1 >= capacity) {
             if (full_duplex())
                 log_bytes(kLogRx, reply, pos);
@@ -130,12 +164,12 @@ EchoVerdict judge_echo(const char* line, const char* expected, bool& settled_sam
     if (expected == nullptr)
         return EchoVerdict::kOurs;
     if (settle_owed_echo(line)) {
-        if (std::strcmp(line, expected) == 0)
+        if (line_is(line, expected))
             settled_same = true;
         debug_log(kLogDebug, "Echo of an earlier command dropped");
         return EchoVerdict::kDropped;
     }
-    if (std::strcmp(line, expected) == 0)
+    if (line_is(line, expected))
         return EchoVerdict::kOurs;
     if (!line_out_of_step()) {
         debug_log(kLogDebug, "Echo does not match the command sent");
@@ -331,6 +365,12 @@ void mark_out_of_step()
 bool line_out_of_step()
 {
     return session().lateReplyOwed != 0;
+}
+
+void mark_raw_data_may_follow()
+{
+    mark_out_of_step();
+    g_raw_may_follow = true;
 }
 
 int let_line_go_quiet()

@@ -49,6 +49,10 @@ void abort_command();
 // A step ended on an answer it did not expect; more of that answer may follow.
 void mark_out_of_step();
 bool line_out_of_step();
+// A binary read broke off: its raw bytes may still come and run into the
+// line after them, so until the session is back in step a line that ends
+// with the awaited echo counts as that echo.
+void mark_raw_data_may_follow();
 
 // Reads and drops what arrives until the line has been quiet for
 // kQuietLineMs, at most about one time-out; 1 once quiet, 0 otherwise.

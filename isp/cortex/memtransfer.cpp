@@ -88,6 +88,18 @@ int write_chunk_uu(std::uint32_t target, const std::uint8_t* data, std::size_t c
     }
 }
 
+// Gives a part that may wait for `count` bytes of binary data all of them,
+// then drops whatever of them it took as a command line.
+void release_binary_write(std::size_t count)
+{
+    const std::uint8_t filler[kBinaryPiece] = {};
+    for (std::size_t done = 0; done < count; done += kBinaryPiece) {
+        if (!port_write(filler, std::min(kBinaryPiece, count - done)))
+            break;
+    }
+    abort_command();
+}
+
 int write_chunk_binary(std::uint32_t target, const std::uint8_t* data, std::size_t count)
 {
     // Echo is off: the command goes out without waiting for one.
@@ -98,8 +110,11 @@ int write_chunk_binary(std::uint32_t target, const std::uint8_t* data, std::size
         return -2;
     }
     char reply[kReplyLineSize];
-    if (!read_response_line(reply, sizeof reply)) {
-        abort_command();
+    const bool answered = read_response_line(reply, sizeof reply) != 0;
+    if (!answered || response_code(reply) == kReplyNone) {
+        // Missed or damaged, the reply may have been "0": the part then takes
+        // the next `count` bytes as data, "A 1" included.
+        release_binary_write(count);
         binary_mode_off();
         return -18;
     }
@@ -248,11 +263,15 @@ int read_memory(std::uint32_t first, std::uint32_t last, std::uint8_t* destinati
     while (remaining > 0 && result == 1) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kRamChunk, remaining));
         result = simple_command("R %lu %lu", static_cast<unsigned long>(address), static_cast<unsigned long>(n));
-        if (result != 1)
+        if (result != 1) {
+            if (d.binary_transfer)
+                mark_raw_data_may_follow();
             break;
+        }
         if (d.binary_transfer) {
             if (!port_read(work.get(), n, 0)) {
                 abort_command();
+                mark_raw_data_may_follow();
                 result = -18;
                 break;
             }

@@ -20,6 +20,8 @@ namespace {
 
 constexpr int kShortMs = 1000;
 constexpr std::uint32_t kSector = 0x1000; // LPC11C24: 4 KiB sectors
+constexpr int kPacedMs = 300;
+constexpr int kLongGapMs = 1500;
 
 LineFault lineFault(const std::string& command, int line, LineAction action = LineAction::Hold)
 {
@@ -35,6 +37,28 @@ LineFault lateLineFeeds(const std::string& command, int line, int gapMs)
 {
     LineFault f = lineFault(command, line, LineAction::Split);
     f.everyLine = true;
+    f.releaseAfterLines = 0;
+    f.releaseAfterMs = gapMs;
+    return f;
+}
+
+struct LateCase;
+
+// Every line of the answer from `line` on goes only `gapMs` after the one
+// before it has gone.
+LineFault pacedLines(const std::string& command, int line, int gapMs)
+{
+    LineFault f = lineFault(command, line);
+    f.everyLine = true;
+    f.releaseAfterLines = 0;
+    f.releaseAfterMs = gapMs;
+    return f;
+}
+
+// The answer's line `line` goes only `gapMs` after the one before it.
+LineFault lineAfter(const std::string& command, int line, int gapMs)
+{
+    LineFault f = lineFault(command, line);
     f.releaseAfterLines = 0;
     f.releaseAfterMs = gapMs;
     return f;
@@ -109,6 +133,9 @@ public:
         EXPECT_EQ(back, std::vector<std::uint8_t>(f.begin() + kSector, f.begin() + kSector + 0x40)) << what;
     }
 
+    template <std::size_t N>
+    void run(const LateCase (&cases)[N]);
+
     std::vector<std::uint8_t> image;
 };
 
@@ -148,6 +175,21 @@ struct LateCase {
     bool mustSucceed = false;
 };
 
+template <std::size_t N>
+void InStepTest::run(const LateCase (&cases)[N])
+{
+    for (const LateCase& c : cases) {
+        begin();
+        strike(c.fault);
+        const int status = c.call(*this);
+        if (c.mustSucceed) {
+            EXPECT_EQ(status, 1) << c.name;
+        }
+        expectInStep(c.name);
+        qz_disconnect();
+    }
+}
+
 int readBuffer(InStepTest& t)
 {
     std::vector<std::uint8_t> back(0x40);
@@ -172,8 +214,23 @@ int blankCheckSector1(InStepTest& t)
 {
     const IspResult* r = qz_blank_check(kSector, 2 * kSector - 1);
     if (r->status == 2 || r->status == 3) {
-        EXPECT_EQ(r->status, t.truth(kSector).first);
+        const auto truth = t.truth(kSector);
+        EXPECT_EQ(r->status, truth.first);
+        if (r->status == 3) {
+            EXPECT_EQ(std::uint32_t(r->data[0] << 16 | r->data[1] << 8 | r->data[2]), truth.second);
+        }
         return 1;
+    }
+    return r->status;
+}
+
+int serialNumber(InStepTest& t)
+{
+    const IspResult* r = qz_serial_number();
+    if (r->status == 1) {
+        const auto& w = t.sim.part().serial;
+        EXPECT_EQ(std::string(r->text), std::to_string(w[0]) + " " + std::to_string(w[1]) + " " +
+                                            std::to_string(w[2]) + " " + std::to_string(w[3]));
     }
     return r->status;
 }
@@ -206,16 +263,30 @@ TEST_F(InStepTest, TheCallsAfterALateLineAreInStep)
         {"K version line", lineFault("K", 3), bootCodeVersion},
         {"late LFs of R", lateLineFeeds("R", 1, 150), readBuffer, true},
     };
-    for (const LateCase& c : cases) {
-        begin();
-        strike(c.fault);
-        const int status = c.call(*this);
-        if (c.mustSucceed) {
-            EXPECT_EQ(status, 1) << c.name;
-        }
-        expectInStep(c.name);
-        qz_disconnect();
-    }
+    run(cases);
+}
+
+// The lines of one multi-line answer come apart: within the time-out the call
+// succeeds, beyond it the call may fail; either way the next calls are in step.
+TEST_F(InStepTest, TheLinesOfOneAnswerMayComeApart)
+{
+    const LateCase cases[] = {
+        // The lines of one answer well within the time-out of each other.
+        {"paced J", pacedLines("J", 1, kPacedMs), readSignature, true},
+        {"paced K", pacedLines("K", 1, kPacedMs), bootCodeVersion, true},
+        {"paced N", pacedLines("N", 1, kPacedMs), serialNumber, true},
+        {"paced I", pacedLines("I 1 1", 1, kPacedMs), blankCheckSector1, true},
+        {"paced R", pacedLines("R", 1, kPacedMs), readBuffer, true},
+        {"paced R from its echo", pacedLines("R", 0, kPacedMs), readBuffer, true},
+        // ... and one gap longer than the time-out.
+        {"J id line after a long gap", lineAfter("J", 2, kLongGapMs), readSignature},
+        {"K major line after a long gap", lineAfter("K", 3, kLongGapMs), bootCodeVersion},
+        {"N last word after a long gap", lineAfter("N", 5, kLongGapMs), serialNumber},
+        {"I content line after a long gap", lineAfter("I 1 1", 3, kLongGapMs), blankCheckSector1},
+        {"R second UU line after a long gap", lineAfter("R", 3, kLongGapMs), readBuffer},
+        {"R checksum line after a long gap", lineAfter("R", 4, kLongGapMs), readBuffer},
+    };
+    run(cases);
 }
 
 // A late echo of the erase: the erase may succeed, and the call after it
@@ -328,6 +399,61 @@ TEST_F(BinaryTransferTest, AFailedEchoOffIsUndone)
     EXPECT_EQ(r->status, 1) << r->text;
     const std::vector<std::uint8_t> f = sim.flash();
     EXPECT_TRUE(std::equal(data.begin() + 0xC00, data.begin() + 0xD00, f.begin() + 0xC00));
+}
+
+// The reply to a write sent with the echo off comes after the try gave up, or
+// with noise in front: the part then waits for the data, and must not
+// swallow the commands after it.
+TEST_F(BinaryTransferTest, AWriteWhoseReplyWasMissedLeavesNoDataOwed)
+{
+    std::vector<std::uint8_t> data(0x1000, 0xFF);
+    for (std::size_t i = 0; i < 0x100; ++i)
+        data[0xC00 + i] = static_cast<std::uint8_t>(i + 5);
+    const std::string hex = hexFile(data);
+    const std::pair<const char*, LineFault> cases[] = {
+        {"late W reply", lineAfter("W", 1, kLongGapMs)},
+        {"garbled W reply", lineFault("W", 1, LineAction::Garble)},
+    };
+    const auto written = [&] {
+        const std::vector<std::uint8_t> f = sim.flash();
+        return std::equal(data.begin() + 0xC00, data.begin() + 0xD00, f.begin() + 0xC00);
+    };
+    for (const auto& c : cases) {
+        begin(false, 20000);
+        strike(c.second);
+        // This run may fail; the ones after it must not.
+        if (qz_program(hex.c_str(), 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0, nullptr, 0)->status == 1) {
+            EXPECT_TRUE(written()) << c.first;
+        }
+        EXPECT_EQ(qz_blank_check(0x400, 0x7FF)->status, 3) << c.first;
+        const IspResult* r = qz_program(hex.c_str(), 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0, nullptr, 0);
+        EXPECT_EQ(r->status, 1) << c.first << ": " << r->text;
+        EXPECT_TRUE(written()) << c.first;
+        qz_disconnect();
+    }
+}
+
+// The reply to a binary read comes after the try gave up, the raw data behind
+// it: none of that data is taken for the answers of the calls after it.
+TEST_F(BinaryTransferTest, ALateBinaryReadLeavesNothingBehind)
+{
+    begin(false, 20000);
+    const auto readBack = [this](std::uint32_t at, std::uint32_t size) {
+        std::vector<std::uint8_t> back(size);
+        const IspResult* r = qz_read_data_to_buffer(at, at + size - 1, back.data(), nullptr, 0);
+        if (r->status == 1) {
+            const std::vector<std::uint8_t> f = sim.flash();
+            EXPECT_EQ(back, std::vector<std::uint8_t>(f.begin() + at, f.begin() + at + size));
+        }
+        return r->status;
+    };
+    // More raw bytes than a line holds.
+    strike(lineAfter("R", 1, kLongGapMs));
+    readBack(0x400, 0x200);
+    EXPECT_EQ(qz_blank_check(0x400, 0x7FF)->status, 3);
+    EXPECT_EQ(qz_blank_check(0xC00, 0xFFF)->status, 2);
+    EXPECT_EQ(qz_read_signature()->status, 1);
+    EXPECT_EQ(readBack(0x440, 0x40), 1);
 }
 
 } // namespace
