@@ -1,21 +1,12 @@
 #include "tests/sim/classic/classic_line_shaper.h"
 
+#include "tests/sim/classic/hex_digit.h"
+
 namespace sim {
 
 namespace {
 
 bool lineEnd(char c) { return c == '\r' || c == '\n'; }
-
-int digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 // Whether a record that starts as `record` could still start with `match`.
 bool compatible(const std::string& match, const std::string& record)
@@ -111,7 +102,7 @@ void ClassicLineShaper::put(char c, std::vector<OutSegment>& segs)
     if (inEcho_) {
         record_ += c;
         if (record_.size() == 3) {
-            const int h = digit(record_[1]), l = digit(record_[2]);
+            const int h = hexDigit(record_[1]), l = hexDigit(record_[2]);
             // A count that is no number ends the record: the part refuses it.
             recordLength_ = h < 0 || l < 0 ? 3 : 11 + 2u * static_cast<unsigned>(h * 16 + l);
         }

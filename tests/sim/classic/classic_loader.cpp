@@ -1,4 +1,5 @@
 #include "tests/sim/classic/classic_loader.h"
+#include "tests/sim/classic/hex_digit.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,17 +7,6 @@
 namespace sim {
 
 namespace {
-
-int digit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 std::string hex2(unsigned v)
 {
@@ -124,7 +114,7 @@ void ClassicLoader::feed(std::uint8_t byte, unsigned hostBaud)
     record_ += c;
     out_ += c;
     if (record_.size() >= 3) {
-        const int h = digit(record_[1]), l = digit(record_[2]);
+        const int h = hexDigit(record_[1]), l = hexDigit(record_[2]);
         if (h < 0 || l < 0) {
             inRecord_ = false;
             records_.push_back(record_);
@@ -192,7 +182,7 @@ void ClassicLoader::answerRecord()
 {
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 1; i + 1 < record_.size(); i += 2) {
-        const int h = digit(record_[i]), l = digit(record_[i + 1]);
+        const int h = hexDigit(record_[i]), l = hexDigit(record_[i + 1]);
         if (h < 0 || l < 0) {
             status('X');
             return;

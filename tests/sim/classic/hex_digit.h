@@ -1,0 +1,17 @@
+// The value of one hex digit of a record the simulated part receives.
+#pragma once
+
+namespace sim {
+
+inline int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace sim
