@@ -43,6 +43,25 @@ std::string faultText(const qz::HexFault& fault)
     }
 }
 
+// The library would also write data addressed to the part's RAM, where the
+// boot ROM keeps its own work: a firmware file holds flash data only.
+class FlashOnlySink final : public qz::ProgramSink {
+public:
+    explicit FlashOnlySink(qz::ProgramSink& next) : next_(next) {}
+
+    qz::Placement place(std::uint64_t address, const std::uint8_t* bytes, std::size_t count) override
+    {
+        const qz::CortexPartMap::Spot spot = map_.locate(address, address + count - 1);
+        if (spot.where == qz::CortexPartMap::kRam)
+            return {qz::Placement::kOutside, address};
+        return next_.place(address, bytes, count);
+    }
+
+private:
+    qz::ProgramSink& next_;
+    qz::CortexPartMap map_;
+};
+
 } // namespace
 
 FirmwareFileCheck checkFirmwareFile(const char* path)
@@ -59,11 +78,13 @@ FirmwareFileCheck checkFirmwareFile(const char* path)
     }
     std::rewind(file.get());
 
-    // The part the upgrade connects to, bank 0, as the library selects it;
-    // its erase by file then wants at least one sector to erase.
+    // The part the upgrade connects to, bank 0, as the library selects it
+    // (the part map is made from that selection); its erase by file then
+    // wants at least one sector to erase.
     qz::select_device(kUpgradeDeviceId, 0);
     std::uint32_t sectors = 0;
-    qz::EraseSink sink(sectors);
+    qz::EraseSink erase(sectors);
+    FlashOnlySink sink(erase);
     const qz::HexFault fault = qz::read_hex_into(file.get(), sink);
     if (fault.kind != qz::HexFault::kNone)
         return damaged(faultText(fault));
