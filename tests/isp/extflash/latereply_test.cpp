@@ -158,7 +158,7 @@ int longWaitsRunOut(const std::string& log)
 TEST_F(LateReplyTest, AReplyLostForGoodCostsItsTryOneLongWaitAndTheRetrySucceeds)
 {
     connectLoader();
-    qz::session().longTimeoutMs = 2000;
+    qz::session().longTimeoutMs = 3000; // room for the name on a loaded machine
     qz::session().shortTimeoutMs = 300;
     porttest::DebugLogFile log;
     ASSERT_TRUE(log.open("qzlatereplytest"));
