@@ -1,6 +1,7 @@
 #include "isp/extflash/owedreply.h"
 
 #include <cstring>
+#include <optional>
 
 #include "isp/core/debuglog.h"
 #include "isp/core/serialport.h"
@@ -42,11 +43,22 @@ bool owed_line_missing()
     return g_owed.known && !g_owed.lineCame;
 }
 
+// The sooner of two waits in ms (kWaitWithoutLimit: none).
+std::int32_t sooner(std::int32_t a, std::int32_t b)
+{
+    if (a == kWaitWithoutLimit)
+        return b;
+    if (b == kWaitWithoutLimit)
+        return a;
+    return a < b ? a : b;
+}
+
 // One query, then lines until the loader names itself, all within one long
-// time-out. A name that comes while the owed reply is still missing (a line
-// that took longer on its way) does not end the wait before that reply or
-// the time-out. After the name the line is let go quiet, so that nothing
-// still on its way is left for the next command.
+// time-out. The name shows the loader idle: an owed reply still missing then
+// (a line that took longer on its way) is waited for one short time-out at
+// most, so a reply lost for good does not cost the rest of the long one on
+// top of the command's own wait. After the name the line is let go quiet,
+// so that nothing still on its way is left for the next command.
 bool wait_for_loader()
 {
     const unsigned char q = kQuery;
@@ -57,8 +69,12 @@ bool wait_for_loader()
     std::int32_t writeMs = 0;
     get_comm_timeouts(&readMs, &writeMs);
     const ReadDeadline deadline;
+    std::optional<ReadDeadline> idle; // from the name on
     bool named = false;
-    for (std::int32_t left = deadline.remaining_ms(); left != 0; left = deadline.remaining_ms()) {
+    for (;;) {
+        const std::int32_t left = sooner(deadline.remaining_ms(), idle ? idle->remaining_ms() : kWaitWithoutLimit);
+        if (left == 0)
+            break;
         const bool settling = named && !owed_line_missing();
         set_comm_timeouts(settling && (left < 0 || left > kQuietMs) ? kQuietMs : left, writeMs);
         char line[kReplyBufferSize];
@@ -68,10 +84,14 @@ bool wait_for_loader()
             continue;
         }
         const int code = response_code(line);
-        if (code == kReplyIdentity)
-            named = true;
-        else
+        if (code != kReplyIdentity) {
             take_late_line(code);
+        } else if (!named) {
+            named = true;
+            use_short_timeouts();
+            get_comm_timeouts(&readMs, &writeMs);
+            idle.emplace();
+        }
     }
     use_short_timeouts();
     if (named && owed_line_missing())

@@ -28,8 +28,9 @@ enum class CatchUp {
 // reads, under the long time-out, until it names itself. The loader answers
 // a query only when done with what came before, so the owed reply comes
 // ahead of its name; should it still be missing when the name comes, it is
-// waited for the rest of the time-out. Every try sends a query of its own,
-// so a query or a name lost on the line costs that try only.
+// waited for one short time-out at most, within the long one. Every try
+// sends a query of its own, so a query or a name lost on the line costs that
+// try only.
 CatchUp catch_up(const std::uint8_t* block);
 
 // A line that cannot answer a command: the loader's name, left by a query

@@ -4,6 +4,7 @@
 #include "tests/isp/extflash/extflashfixture.h"
 
 #include <chrono>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -134,6 +135,45 @@ TEST_F(LateReplyTest, ALineThatIsNoReplyLeavesNothingForTheNextCommand)
     r = qz_erase(0, 0x4u, 0, nullptr, 0, nullptr);
     EXPECT_EQ(r->status, -18);
     EXPECT_STREQ(r->text, "Operation Failed. (Failed to erase block 2.)");
+    programData();
+}
+
+// Reads that ran their whole time out under the long time-outs, in a log.
+int longWaitsRunOut(const std::string& log)
+{
+    std::istringstream in(log);
+    bool underLong = false;
+    int n = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line == "debug> timeouts set to long")
+            underLong = true;
+        else if (line == "debug> timeouts set to short")
+            underLong = false;
+        else
+            n += underLong && line == "debug> ReadFile - not enough or too many bytes read";
+    }
+    return n;
+}
+
+TEST_F(LateReplyTest, AReplyLostForGoodCostsItsTryOneLongWaitAndTheRetrySucceeds)
+{
+    connectLoader();
+    qz::session().longTimeoutMs = 3000; // room for the name on a loaded machine
+    qz::session().shortTimeoutMs = 300;
+    porttest::DebugLogFile log;
+    ASSERT_TRUE(log.open("qzlatereplytest"));
+    sim::loader::LoaderFaults lost;
+    lost.lostReplies = 1; // block 1's "OK" never comes
+    sim->setFaults(lost);
+    const IspResult* r = qz_erase(0, 0x2u, 0, nullptr, 0, nullptr);
+    EXPECT_EQ(r->status, 1) << r->text;
+    EXPECT_EQ(commandsOf(2), 2);
+    // The loader's name shows it idle: the catch-up does not wait out the
+    // rest of a long time-out for the lost reply on top of the first try's.
+    EXPECT_EQ(longWaitsRunOut(log.text()), 1);
+    qz::session().debugLog = 0;
+    log.remove();
+    qz::session().shortTimeoutMs = qz::kDefaultShortTimeoutMs;
     programData();
 }
 

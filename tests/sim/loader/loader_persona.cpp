@@ -77,6 +77,10 @@ void LoaderPersona::sendReply(const std::string& text)
         --faults_.noisyReplies;
         emitLine("N#ISE");
     }
+    if (faults_.lostReplies > 0) {
+        --faults_.lostReplies;
+        return;
+    }
     if (faults_.lateReplies > 0 && held_.empty()) {
         --faults_.lateReplies;
         held_ = text;

@@ -28,7 +28,7 @@
 //     unknown byte is never collected.
 //   - Every line ends with CR LF unless a fault says otherwise.
 //   - Faults (LoaderFaults) shape replies, hold one back past the next
-//     line, or lose a byte of a query or a name on the line.
+//     line or lose it, or lose a byte of a query or a name on the line.
 #pragma once
 
 #include "tests/sim/loader/nor_flash.h"
@@ -63,6 +63,8 @@ struct LoaderFaults {
     int lostQueries = 0;     // the next N queries are lost on their way in
     int spoiledNames = 0;    // the next N names lose one byte on their way out
     int noisyReplies = 0;    // the next N command replies come after a line of noise
+    int lostReplies = 0;     // the next N command replies ("OK", "ERROR" that end a
+                             // command) are lost on their way out
 };
 
 struct LoaderCommand {

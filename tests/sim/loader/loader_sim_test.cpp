@@ -153,6 +153,10 @@ TEST(LoaderPersona, FaultsHoldAReplyBackAndLoseBytesOfQueriesAndNames)
     p.faults().noisyReplies = 1;
     feed(p, eraseBlock(0x80000000));
     EXPECT_EQ(p.takeOutput(), "N#ISE\r\nOK\r\n");
+    p.faults().lostReplies = 1;
+    feed(p, eraseBlock(0x80000000));
+    p.feed('?');
+    EXPECT_EQ(p.takeOutput(), "KELDMARVOS\r\n");
 }
 
 TEST(LoaderSim, AnswersAQueryOverThePty)
