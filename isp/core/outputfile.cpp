@@ -1,9 +1,11 @@
 #include "isp/core/outputfile.h"
 
 #include "isp/core/ops_common.h"
+#include "isp/core/replacefile.h"
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,6 +55,14 @@ bool reserve(int fd, off_t size, off_t oldSize)
         return true;
     (void)::ftruncate(fd, oldSize);
     return false;
+}
+
+// A write past the file size limit stops midway; refused before the first byte.
+bool within_size_limit(off_t size)
+{
+    struct rlimit lim;
+    return ::getrlimit(RLIMIT_FSIZE, &lim) != 0 || lim.rlim_cur == RLIM_INFINITY ||
+           static_cast<rlim_t>(size) <= lim.rlim_cur;
 }
 
 } // namespace
@@ -121,12 +131,21 @@ bool OutputFile::commit()
 {
     if (fd_ < 0)
         return false;
+    // An old file is best left alone until the new one is whole; written in
+    // place only where a new file could not keep what it has.
+    if (!created_) {
+        const Replaced r = replace_by_rename(fd_, path_, text_);
+        if (r != Replaced::kNotKept) {
+            discard();
+            return r == Replaced::kDone;
+        }
+    }
     struct stat st;
-    if (::fstat(fd_, &st) != 0) {
+    const off_t size = static_cast<off_t>(text_.size());
+    if (!within_size_limit(size) || ::fstat(fd_, &st) != 0) {
         discard();
         return false;
     }
-    const off_t size = static_cast<off_t>(text_.size());
     if (!reserve(fd_, size, st.st_size) || !write_all(fd_, text_) || ::ftruncate(fd_, size) != 0) {
         discard();
         return false;

@@ -1,9 +1,11 @@
 // A file that the libraries write (read-back HEX files). What is written
-// is held until the result is whole, then put into the named file itself,
-// so that the file keeps its owner, group, mode bits and hard links, and a
-// file the caller may write is written wherever it lies. A failed or
-// cancelled run leaves the named file as it was; a file that did not exist
-// is made at open and removed again unless committed.
+// is held until the result is whole. It then goes to a new file renamed
+// over the old one where that keeps the old one's owner, group, mode bits
+// and single link; elsewhere (hard links, a folder the caller cannot
+// write, an owner the caller cannot give) into the named file itself, the
+// room taken first. A failed or cancelled run leaves the named file as it
+// was; a file that did not exist is made at open and removed again unless
+// committed.
 #pragma once
 
 #include <cstddef>
@@ -31,9 +33,9 @@ public:
     // `length` bytes and a line feed; false for an empty text or no file.
     bool write_line(const char* text, std::size_t length);
 
-    // Makes sure the room for the whole text is there, then writes it over
-    // the file's contents; false (the file as it was) when the room is not
-    // there or a step fails.
+    // Puts the whole text in place of the file's contents; false (the file
+    // as it was) when the room is not there, the text exceeds the file size
+    // limit, or a step fails before the file itself is written.
     bool commit();
 
 private:
