@@ -33,8 +33,9 @@ int read_icp_version(int& major, int& minor)
     if (read_more(4, reply) != 1)
         return kErrCommunicate;
     std::uint8_t hi = 0, lo = 0;
-    if (!hex_pair(reply[n], reply[n + 1], hi) || !hex_pair(reply[n + 2], reply[n + 3], lo))
-        return kErrOperationFailed;
+    if (!hex_pair(reply[n], reply[n + 1], hi) || !hex_pair(reply[n + 2], reply[n + 3], lo) ||
+        !ends_value_line(reply, n + 4))
+        return out_of_step(kErrOperationFailed);
     major = hi;
     minor = lo;
     return 1;

@@ -10,7 +10,9 @@ namespace qz {
 
 // Reads the ICP interface's protocol version into major and minor: "R"
 // means an interface of unknown protocol (255.0), "." one without a
-// version (both left as they are), "S", "N", "P" their codes.
+// version (both left as they are), "S", "N", "P" their codes. Else four
+// digits and the end of their line; anything else gives -18 and leaves the
+// line out of step.
 int read_icp_version(int& major, int& minor);
 
 // The dialect's ICP select with the interface's version and number.

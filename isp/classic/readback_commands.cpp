@@ -173,6 +173,8 @@ int d2_read_misr(std::uint16_t start, std::uint16_t end, std::uint8_t* out16)
             return out_of_step(kErrOperationFailed);
         out16[i] = static_cast<std::uint8_t>(v);
     }
+    if (!ends_value_line(reply, at + 32))
+        return out_of_step(kErrOperationFailed);
     return 1;
 }
 

@@ -28,6 +28,7 @@ int d1_blank_check(const ClassicDeviceRecord& d, std::uint32_t start, std::uint3
 int d2_blank_check(std::uint32_t start);
 
 // The 16 bytes of the MISR over start..end: 1, -2, -18, -21, -22 or -24.
+// The 32 digits must be followed by the end of their line (else -18).
 int d2_read_misr(std::uint16_t start, std::uint16_t end, std::uint8_t* out16);
 
 } // namespace qz

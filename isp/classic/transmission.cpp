@@ -224,6 +224,8 @@ int send_crc_command(const std::string& command, std::uint32_t& value)
             return out_of_step(kErrOperationFailed);
         v = (v << 8) | b;
     }
+    if (!ends_value_line(reply, record + 8))
+        return out_of_step(kErrOperationFailed);
     value = v;
     return 1;
 }

@@ -46,6 +46,19 @@ constexpr int kLateReplyMs = 100;
 // Whether a character ends a reply line.
 inline bool line_end(char c) { return c == '\r' || c == '\n'; }
 
+// Whether the characters of `reply` from `at` on end a value's line: each a
+// "." or a line end, the last a line end. A digit or any other text there
+// means the digits before were not the value (a stray or lost character).
+inline bool ends_value_line(const std::string& reply, std::size_t at)
+{
+    if (at >= reply.size() || !line_end(reply.back()))
+        return false;
+    for (std::size_t i = at; i < reply.size(); ++i)
+        if (reply[i] != '.' && !line_end(reply[i]))
+            return false;
+    return true;
+}
+
 // A command answered by a status character (the first after the echo):
 // "." 1, "S" -21, "N" -22, "P" -24, anything else -18.
 int send_command(const std::string& command);
@@ -57,8 +70,9 @@ int send_value_command(const std::string& command, std::uint8_t& value);
 
 // A command followed by CR LF and answered in the CRC form: in the place of
 // the CR's echo either "X", "S", "N", "P" (and 3 more characters: -18, -21,
-// -22, -24) or 8 hex digits of a 32-bit value and 4 characters that are
-// dropped; then a 100 ms pause and a receive purge. `command` ends in CR LF.
+// -22, -24) or 8 hex digits of a 32-bit value and 4 characters that end its
+// line (else -18, out of step); then a 100 ms pause and a receive purge.
+// `command` ends in CR LF.
 int send_crc_command(const std::string& command, std::uint32_t& value);
 
 // Sends a command that ends in CR LF: full duplex in one write, reading the

@@ -5,9 +5,11 @@
 // writes again lands just as the retry goes out, behind which the part's
 // answer to the retry waits, as with a busy part.
 #include "isp/classic/command_templates.h"
+#include "isp/classic/connect_commands.h"
 #include "isp/classic/record_senders.h"
 #include "isp/classic/settings_ops.h"
 #include "isp/core/errorcodes.h"
+#include "isp/core/ops_common.h"
 #include "qz_interface.h"
 #include "tests/file_text.h"
 #include "tests/isp/classic/classicfixture.h"
@@ -28,9 +30,11 @@ namespace {
 
 using namespace classictest;
 
-// Short enough to keep the table quick, long enough for a loaded machine:
-// the part answers within a few milliseconds.
-constexpr int kTimeoutMs = 600;
+// The part answers within a few milliseconds; a time-out this long (and
+// its quiet gap of an eighth) leaves a loaded machine room to spare. Faults
+// that must outlast it do so by a quarter, to keep the tables quick.
+constexpr int kTimeoutMs = 2000;
+constexpr int kPastTimeoutMs = kTimeoutMs + kTimeoutMs / 4;
 
 const ClassicDeviceRecord& dev(int number)
 {
@@ -92,7 +96,9 @@ protected:
     {
         qz::close_port();
         const bool two = record_dialect(dev(number)) == kDialect2;
-        startPart(two ? dialect2Persona() : sim::ClassicPersona{});
+        sim::ClassicPersona p = two ? dialect2Persona() : sim::ClassicPersona{};
+        p.icpAnswer = 'V'; // a version in digits
+        startPart(p);
         connectPort(number);
         session().shortTimeoutMs = kTimeoutMs;
         session().longTimeoutMs = kTimeoutMs;
@@ -210,65 +216,59 @@ private:
     std::string dir_, file_;
 };
 
-void lateLineCases(LateAnswer& t, int dialect)
+// Each read of one dialect, its answer's line held back by `delayMs`.
+void lateLineCases(LateAnswer& t, int dialect, int delayMs)
 {
-    struct Lateness {
-        const char* name;
-        int delayMs;
-    } const late[] = {
-        {"until the retry goes out", sim::kUntilHostWrites},
-        {"half a time-out past it", kTimeoutMs * 3 / 2},
-    };
     for (const ReadCase& c : t.cases()) {
         if (record_dialect(dev(c.device)) != dialect)
             continue;
-        for (const Lateness& l : late) {
-            SCOPED_TRACE(std::string(c.name) + ", late " + l.name);
-            ClassicLineFault f;
-            f.match = c.strike;
-            f.line = c.line;
-            f.kind = LineFaultKind::Late;
-            f.delayMs = l.delayMs;
-            t.expectUnshaken(c, f);
-        }
+        SCOPED_TRACE(c.name);
+        ClassicLineFault f;
+        f.match = c.strike;
+        f.line = c.line;
+        f.kind = LineFaultKind::Late;
+        f.delayMs = delayMs;
+        t.expectUnshaken(c, f);
     }
 }
 
-// Each read of the table, its answer's line held back until the retry goes
-// out or well past the time-out.
-void lateLineCases(LateAnswer& t, int dialect);
-
+// The tables are cut into tests of a few time-outs each, so that they run
+// side by side.
 TEST_F(LateAnswer, DialectOneReadsAfterALateReplyLine)
 {
-    lateLineCases(*this, kDialect1);
+    lateLineCases(*this, kDialect1, sim::kUntilHostWrites);
+}
+
+TEST_F(LateAnswer, DialectOneReadsAfterAReplyLinePastTheTimeOut)
+{
+    lateLineCases(*this, kDialect1, kPastTimeoutMs);
 }
 
 TEST_F(LateAnswer, DialectTwoReadsAfterALateReplyLine)
 {
-    lateLineCases(*this, kDialect2);
+    lateLineCases(*this, kDialect2, sim::kUntilHostWrites);
 }
 
-TEST_F(LateAnswer, ALateEchoADroppedLineOrASplitOneAnswersNothingElse)
+TEST_F(LateAnswer, DialectTwoReadsAfterAReplyLinePastTheTimeOut)
 {
-    struct Shake {
-        const char* name;
-        int line;
-        LineFaultKind kind;
-        int delayMs;
-        std::size_t splitAt;
-    } const shakes[] = {
-        {"late echo", 0, LineFaultKind::Late, sim::kUntilHostWrites, 0},
-        {"dropped reply", 1, LineFaultKind::Drop, 0, 0},
-        {"dropped echo", 0, LineFaultKind::Drop, 0, 0},
-        {"reply split within the time-out", 1, LineFaultKind::Split, kTimeoutMs / 4, 2},
-        {"echo split past the time-out", 0, LineFaultKind::Split, kTimeoutMs * 3 / 2, 5},
-        {"reply split until the retry", 1, LineFaultKind::Split, sim::kUntilHostWrites, 3},
-    };
-    // One read of each reply form.
+    lateLineCases(*this, kDialect2, kPastTimeoutMs);
+}
+
+struct Shake {
+    const char* name;
+    int line;
+    LineFaultKind kind;
+    int delayMs;
+    std::size_t splitAt;
+};
+
+// One read of each reply form, each shaken in the given ways.
+void shakenForms(LateAnswer& t, const std::vector<Shake>& shakes)
+{
     const char* const forms[] = {"read of 1 byte", "read of 17 bytes, last piece", "dialect 1 blank check",
                                  "dialect 1 signature", "89LPC922 blank check", "89LPC922 CRC of block 1",
                                  "89LPC966 MISR", "dialect 2 configuration"};
-    for (const ReadCase& c : cases()) {
+    for (const ReadCase& c : t.cases()) {
         if (std::find_if(std::begin(forms), std::end(forms), [&](const char* f) { return c.name == std::string(f); }) ==
             std::end(forms))
             continue;
@@ -280,8 +280,86 @@ TEST_F(LateAnswer, ALateEchoADroppedLineOrASplitOneAnswersNothingElse)
             f.kind = s.kind;
             f.delayMs = s.delayMs;
             f.splitAt = s.splitAt;
-            expectUnshaken(c, f);
+            t.expectUnshaken(c, f);
         }
+    }
+}
+
+TEST_F(LateAnswer, ALateEchoADroppedLineOrASplitOneAnswersNothingElse)
+{
+    shakenForms(*this, {
+                           {"late echo", 0, LineFaultKind::Late, sim::kUntilHostWrites, 0},
+                           {"reply split within the time-out", 1, LineFaultKind::Split, kTimeoutMs / 4, 2},
+                       });
+}
+
+TEST_F(LateAnswer, ADroppedEchoOrReplyAnswersNothingElse)
+{
+    shakenForms(*this, {
+                           {"dropped reply", 1, LineFaultKind::Drop, 0, 0},
+                           {"dropped echo", 0, LineFaultKind::Drop, 0, 0},
+                       });
+}
+
+TEST_F(LateAnswer, AnEchoSplitPastTheTimeOutAnswersNothingElse)
+{
+    shakenForms(*this, {{"echo split past the time-out", 0, LineFaultKind::Split, kPastTimeoutMs, 5}});
+}
+
+TEST_F(LateAnswer, AReplySplitUntilTheRetryAnswersNothingElse)
+{
+    shakenForms(*this, {{"reply split until the retry", 1, LineFaultKind::Split, sim::kUntilHostWrites, 3}});
+}
+
+// Noise in a value's line: a stray digit in front of the value shifts its
+// digits, and the retry gives the part's value; a stray character after the
+// digits on every try fails the call. Digits whose line does not end as a
+// value's are never given as the value.
+TEST_F(LateAnswer, AValueLineWithNoiseInItGivesNoValue)
+{
+    const ReadCase icp = {"ICP version", k89LPC922, ":000000FF", 1, 1, [](const std::string&) {
+                              int major = 1, minor = 0;
+                              const int r = read_icp_version(major, minor);
+                              return std::to_string(r) + ":" + std::to_string(major) + "." + std::to_string(minor);
+                          }};
+    struct Row {
+        const char* name;
+        // Value digits, and the tries the call makes.
+        std::size_t digits;
+        int tries;
+    } const rows[] = {
+        {"89LPC922 CRC of block 1", 8, kDeviceTries},
+        {"89V52X2 EEPROM CRC of page 0", 8, kDeviceTries},
+        {"89LPC966 MISR", 32, kDeviceTries},
+        {"ICP version", 4, 1},
+    };
+    for (const Row& row : rows) {
+        const auto named = std::find_if(cases().begin(), cases().end(),
+                                        [&](const ReadCase& c) { return c.name == std::string(row.name); });
+        const ReadCase& c = named != cases().end() ? *named : icp;
+        SCOPED_TRACE(c.name);
+        open(c.device);
+        const std::string want = c.call(dir());
+        ASSERT_EQ(want.substr(0, 2), "1:") << want;
+
+        ClassicLineFault shifted;
+        shifted.match = c.strike;
+        shifted.kind = LineFaultKind::Stray;
+        shifted.splitAt = 0;
+        shifted.stray = '0';
+        part->addLineFault(shifted);
+        const std::string got = c.call(dir());
+        EXPECT_TRUE(got == want || got.substr(0, 2) != "1:") << "shifted digits taken: " << got << ", part holds " << want;
+        EXPECT_EQ(c.call(dir()), want) << "the call after the shifted one";
+
+        ClassicLineFault garbled = shifted;
+        garbled.splitAt = row.digits;
+        garbled.stray = '#';
+        garbled.times = row.tries;
+        part->addLineFault(garbled);
+        const std::string noisy = c.call(dir());
+        EXPECT_NE(noisy.substr(0, 2), "1:") << "a value whose line ends in noise taken: " << noisy;
+        EXPECT_EQ(c.call(dir()), want) << "the call after the noisy one";
     }
 }
 

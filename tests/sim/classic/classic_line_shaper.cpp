@@ -67,6 +67,7 @@ void ClassicLineShaper::startLine(int line, std::vector<OutSegment>&)
 
 void ClassicLineShaper::emit(char c, std::vector<OutSegment>& segs)
 {
+    const bool stray = active_ && fault_.kind == LineFaultKind::Stray && lineChars_ == fault_.splitAt;
     if (active_) {
         if (fault_.kind == LineFaultKind::Drop)
             return;
@@ -78,6 +79,8 @@ void ClassicLineShaper::emit(char c, std::vector<OutSegment>& segs)
         segs.push_back({std::string(), gapNext_});
         gapNext_ = kNoGap;
     }
+    if (stray)
+        segs.back().text += fault_.stray;
     segs.back().text += c;
 }
 

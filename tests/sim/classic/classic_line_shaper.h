@@ -1,4 +1,4 @@
-// Holds back, splits or drops one line of the simulated part's answer to a
+// Holds back, splits, drops or adds noise to one line of the simulated part's answer to a
 // record, as a busy part or a noisy line does. The answer to a record is
 // everything the part sends from the echo of its ':' up to the next ':':
 // line 0 is the echo (with the line ends that follow it), and every later
@@ -21,6 +21,7 @@ enum class LineFaultKind {
     Late,  // the line goes out delayMs after it would have
     Split, // splitAt characters of the line, a pause of delayMs, the rest
     Drop,  // the line never goes out
+    Stray, // noise: the character `stray` goes out before character splitAt
 };
 
 // delayMs: held until the host writes its next byte (a reply that missed
@@ -36,6 +37,7 @@ struct ClassicLineFault {
     int delayMs = kUntilHostWrites;
     std::size_t splitAt = 1;
     int times = 1;
+    char stray = '0';
 };
 
 // A piece of output that goes out gapMs after the one before it (or, with

@@ -1,5 +1,5 @@
 // The simulated part's answers cut into lines: which piece a fault holds
-// back, splits or drops.
+// back, splits, drops or adds noise to.
 #include "tests/sim/classic/classic_line_shaper.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +54,8 @@ TEST(ClassicLineShaper, CutsWhereTheFaultSays)
         {"last character split off", kRead, {":05", 3, LineFaultKind::Late, 9, 1, 1},
          ":050000040000001000E7\r\n0000=00112233445566778899AABBCCDDEEFF\r\n0010=5A\r|9|."},
         {"CRC value late", kCrc, {":01000005", 1, LineFaultKind::Late, 20, 1, 1}, ":0100000504F6|20|00000B2C..\r\n"},
+        {"stray digit before the CRC value", kCrc, {":01000005", 1, LineFaultKind::Stray, 0, 0, 1, '7'},
+         ":0100000504F6700000B2C..\r\n"},
         {"other record untouched", kCrc, {":02", 1, LineFaultKind::Late, 20, 1, 1}, kCrc},
     };
     for (const Case& c : cases) {
