@@ -289,6 +289,18 @@ TEST_F(InStepTest, TheLinesOfOneAnswerMayComeApart)
     run(cases);
 }
 
+// Noise in front of a data line of J, K or N: no call returns that line as
+// its value, and the calls after it are in step.
+TEST_F(InStepTest, AGarbledDataLineIsNoValue)
+{
+    const LateCase cases[] = {
+        {"garbled J id line", lineFault("J", 2, LineAction::Garble), readSignature, true},
+        {"garbled K minor line", lineFault("K", 2, LineAction::Garble), bootCodeVersion},
+        {"garbled N second word", lineFault("N", 3, LineAction::Garble), serialNumber},
+    };
+    run(cases);
+}
+
 // A late echo of the erase: the erase may succeed, and the call after it
 // must not be one line behind.
 TEST_F(InStepTest, ALateEraseEchoLeavesNothingBehind)
