@@ -12,6 +12,7 @@
 #include "isp/core/session.h"
 #include "isp/cortex/isp_line.h"
 #include "isp/cortex/isp_reply.h"
+#include "isp/cortex/isp_step.h"
 #include "isp/cortex/ramroutines.h"
 
 namespace qz {
@@ -388,6 +389,31 @@ int read_serial_number(char* text, std::size_t capacity)
     std::snprintf(text, capacity, "%s %s %s %s", words[0], words[1], words[2], words[3]);
     return 1;
 }
+
+int restore_echo()
+{
+    // Echo is off while the boot ROM receives this line, unless it never went off.
+    if (!send_command(nullptr, 0, "A 1")) {
+        abort_command();
+        return -2;
+    }
+    const ReadDeadline deadline;
+    char reply[kReplyLineSize];
+    while (read_response_line_within(reply, sizeof reply, deadline)) {
+        if (std::strcmp(reply, "A 1") == 0)
+            continue;
+        if (response_code(reply) == reply_return_code(0)) {
+            echo_is_on();
+            return 1;
+        }
+        if (!line_out_of_step())
+            break;
+        debug_log(kLogDebug, "Line of an earlier answer dropped");
+    }
+    abort_command();
+    return -18;
+}
+
 
 int binary_mode_on()
 {
