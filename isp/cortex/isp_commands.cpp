@@ -12,6 +12,7 @@
 #include "isp/core/session.h"
 #include "isp/cortex/isp_line.h"
 #include "isp/cortex/isp_reply.h"
+#include "isp/cortex/isp_step.h"
 #include "isp/cortex/ramroutines.h"
 
 namespace qz {
@@ -67,6 +68,38 @@ int read_result_line(char* line, std::size_t capacity)
         return -18;
     }
     return 1;
+}
+
+// A data line of J, K or N: a decimal number that fits 32 bits.
+bool is_decimal_word(const char* line)
+{
+    if (line[0] == '\0')
+        return false;
+    std::uint64_t value = 0;
+    for (const char* c = line; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9')
+            return false;
+        value = value * 10 + static_cast<unsigned>(*c - '0');
+        if (value > 0xFFFFFFFFull)
+            return false;
+    }
+    return true;
+}
+
+// A data line that is not a number is noise or part of some other answer:
+// the try fails, and what else comes for it must not answer the next one.
+int refuse_data_line()
+{
+    debug_log(kLogDebug, "Data line is not a number");
+    mark_out_of_step();
+    return -18;
+}
+
+// Reads one data line that must be a decimal word.
+int read_number_line(char* line, std::size_t capacity)
+{
+    const int r = read_result_line(line, capacity);
+    return r == 1 && !is_decimal_word(line) ? refuse_data_line() : r;
 }
 
 bool sector_of_bank(const Sector& s, const FlashBank& bank)
@@ -294,7 +327,7 @@ int read_part_id(char* text, std::size_t capacity)
     if (r != 1)
         return r;
     char id[kReplyLineSize];
-    r = read_result_line(id, sizeof id);
+    r = read_number_line(id, sizeof id);
     if (r != 1)
         return r;
     std::snprintf(text, capacity, "%s", id);
@@ -313,6 +346,10 @@ int read_part_id(char* text, std::size_t capacity)
                 mark_out_of_step();
                 break;
             }
+            if (!is_decimal_word(extra)) {
+                use_short_timeouts();
+                return refuse_data_line();
+            }
         }
         use_short_timeouts();
     }
@@ -326,9 +363,9 @@ int read_boot_code_version(char* text, std::size_t capacity)
         return r;
     char a[kReplyLineSize];
     char b[kReplyLineSize];
-    r = read_result_line(a, sizeof a);
+    r = read_number_line(a, sizeof a);
     if (r == 1)
-        r = read_result_line(b, sizeof b);
+        r = read_number_line(b, sizeof b);
     if (r != 1)
         return r;
     std::snprintf(text, capacity, "%s.%s", b, a);
@@ -346,10 +383,37 @@ int read_serial_number(char* text, std::size_t capacity)
             abort_command();
             return -2;
         }
+        if (!is_decimal_word(w))
+            return refuse_data_line();
     }
     std::snprintf(text, capacity, "%s %s %s %s", words[0], words[1], words[2], words[3]);
     return 1;
 }
+
+int restore_echo()
+{
+    // Echo is off while the boot ROM receives this line, unless it never went off.
+    if (!send_command(nullptr, 0, "A 1")) {
+        abort_command();
+        return -2;
+    }
+    const ReadDeadline deadline;
+    char reply[kReplyLineSize];
+    while (read_response_line_within(reply, sizeof reply, deadline)) {
+        if (std::strcmp(reply, "A 1") == 0)
+            continue;
+        if (response_code(reply) == reply_return_code(0)) {
+            echo_is_on();
+            return 1;
+        }
+        if (!line_out_of_step())
+            break;
+        debug_log(kLogDebug, "Line of an earlier answer dropped");
+    }
+    abort_command();
+    return -18;
+}
+
 
 int binary_mode_on()
 {

@@ -31,6 +31,10 @@ int read_boot_code_version(char* text, std::size_t capacity);
 int read_serial_number(char* text, std::size_t capacity);
 int binary_mode_on();
 int binary_mode_off();
+// Sends "A 1" without an echo (first letting an out-of-step line go quiet)
+// and takes its "0", with the "A 1" echo of a part whose echo was on after
+// all. 1 with the echo on; -2 when the line could not be written; -18 else.
+int restore_echo();
 
 // Sends a command and reads its return-code reply line into `reply`.
 // 1 with the line read; -2 when the command could not be sent and -18 when

@@ -14,6 +14,7 @@
 #include "isp/cortex/isp_commands.h"
 #include "isp/cortex/isp_line.h"
 #include "isp/cortex/isp_reply.h"
+#include "isp/cortex/isp_step.h"
 #include "isp/cortex/ramroutines.h"
 #include "isp/cortex/uucodec.h"
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "isp/cortex/cortexsinks.h"
 #include "isp/cortex/devicetable.h"
 #include "isp/cortex/flashimage.h"
 #include "isp/core/errorcodes.h"
@@ -27,17 +28,28 @@ constexpr std::uint32_t kReadRun = 900;
 constexpr std::uint32_t kBufferChunk = 512;
 constexpr int kPiecesPerReport = 10;
 
-// The last address of the part's flash (of its highest bank), or 0 with none.
-std::uint32_t flash_last()
+// Whether first..last lies wholly in the part's RAM, or in its flash: within
+// one bank, or across banks that follow each other without a gap. *beyond
+// is the first address past the flash or RAM where first lies (first itself
+// when it lies in neither).
+bool readable_range(std::uint64_t first, std::uint64_t last, std::uint64_t* beyond)
 {
-    const CortexDeviceRecord& d = selected_device();
-    std::uint32_t last = 0;
-    for (int b = 0; b < bank_count(); ++b) {
-        const FlashBank& bank = device_bank(d, static_cast<std::uint32_t>(b));
-        if (bank.end > bank.start)
-            last = std::max(last, flash_image_last(bank, d.boot_rom_base));
+    const CortexPartMap map;
+    const auto in_flash = [&map](std::uint64_t address) {
+        const CortexPartMap::Where w = map.locate(address, address).where;
+        return w == CortexPartMap::kSelectedBank || w == CortexPartMap::kOtherBank;
+    };
+    std::uint64_t from = first;
+    for (;;) {
+        const CortexPartMap::Spot spot = map.locate(from, last);
+        if (spot.where != CortexPartMap::kOutside)
+            return true;
+        *beyond = spot.outside;
+        // Only a bank goes on, in a bank right after it.
+        if (spot.outside == from || !in_flash(from) || !in_flash(spot.outside))
+            return false;
+        from = spot.outside;
     }
-    return last;
 }
 
 IspResult* check_read_arguments(unsigned start, unsigned end)
@@ -50,12 +62,14 @@ IspResult* check_read_arguments(unsigned start, unsigned end)
         return set_result(kErrInvalidValue, "The start address is greater than the end address");
     // A read-back past the flash is the caller's mistake, told before the
     // part is asked anything (it would answer only after most of the read).
-    // The part's RAM may be read as well.
-    const CortexDeviceRecord& d = selected_device();
-    const bool in_ram = start >= d.ram_start && end <= d.ram_end;
-    if (sector_count() > 0 && end > flash_last() && !in_ram)
-        return set_result_f(kErrInvalidValue, "(end address 0x%X beyond the part's flash)", end);
-    return nullptr;
+    // The part's RAM may be read as well; between two banks or below the
+    // first there is nothing to read.
+    std::uint64_t beyond = 0;
+    if (sector_count() == 0 || readable_range(start, end, &beyond))
+        return nullptr;
+    if (beyond == start)
+        return set_result_f(kErrInvalidValue, "(start address 0x%X outside the part's flash and RAM)", start);
+    return set_result_f(kErrInvalidValue, "(end address 0x%X beyond the part's flash)", end);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // a try, and the echo is on again after a failed "A 0".
 #include "tests/isp/cortex/opssimfixture.h"
 
+#include "isp/core/serialport.h"
 #include "tests/isp/core/portfixture.h"
 
 #include <algorithm>
@@ -18,9 +19,12 @@ using sim::LineFault;
 
 namespace {
 
+// The calls a fault strikes wait time-outs out, so theirs is short; the calls
+// that must succeed get one that no answer outlasts on a loaded machine.
 constexpr int kShortMs = 1000;
+constexpr int kSureMs = 4000;
 constexpr std::uint32_t kSector = 0x1000; // LPC11C24: 4 KiB sectors
-constexpr int kPacedMs = 300;
+constexpr int kPacedMs = 200;
 constexpr int kLongGapMs = 1500;
 
 LineFault lineFault(const std::string& command, int line, LineAction action = LineAction::Hold)
@@ -85,13 +89,20 @@ protected:
         sim.setFlash(image);
         sim.enterIsp();
         ASSERT_TRUE(sim.start());
-        qz::session().shortTimeoutMs = kShortMs;
+        qz::session().shortTimeoutMs = kSureMs;
         ConnectOptions o = vantrelOptions(sim.slavePath());
         o.device_id = deviceId;
         ASSERT_EQ(connect(o)->status, 1);
+        useTimeout(kShortMs);
     }
 
 public:
+    static void useTimeout(int ms)
+    {
+        qz::session().shortTimeoutMs = ms;
+        qz::use_short_timeouts();
+    }
+
     void strike(const LineFault& f)
     {
         sim::LpcFaults faults = sim.faults();
@@ -111,6 +122,13 @@ public:
 
     // The calls after a broken-off exchange answer what the part holds.
     void expectInStep(const std::string& what, bool readable = true)
+    {
+        useTimeout(kSureMs);
+        expectCallsInStep(what, readable);
+        useTimeout(kShortMs);
+    }
+
+    void expectCallsInStep(const std::string& what, bool readable)
     {
         for (std::uint32_t start : {kSector, 3 * kSector, kSector}) {
             const IspResult* r = qz_blank_check(start, start + kSector - 1);
@@ -181,6 +199,8 @@ void InStepTest::run(const LateCase (&cases)[N])
     for (const LateCase& c : cases) {
         begin();
         strike(c.fault);
+        if (c.mustSucceed)
+            useTimeout(kSureMs);
         const int status = c.call(*this);
         if (c.mustSucceed) {
             EXPECT_EQ(status, 1) << c.name;
@@ -289,6 +309,18 @@ TEST_F(InStepTest, TheLinesOfOneAnswerMayComeApart)
     run(cases);
 }
 
+// Noise in front of a data line of J, K or N: no call returns that line as
+// its value, and the calls after it are in step.
+TEST_F(InStepTest, AGarbledDataLineIsNoValue)
+{
+    const LateCase cases[] = {
+        {"garbled J id line", lineFault("J", 2, LineAction::Garble), readSignature, true},
+        {"garbled K minor line", lineFault("K", 2, LineAction::Garble), bootCodeVersion},
+        {"garbled N second word", lineFault("N", 3, LineAction::Garble), serialNumber},
+    };
+    run(cases);
+}
+
 // A late echo of the erase: the erase may succeed, and the call after it
 // must not be one line behind.
 TEST_F(InStepTest, ALateEraseEchoLeavesNothingBehind)
@@ -325,6 +357,7 @@ TEST_F(InStepTest, ProgrammingAgainAfterALateCopyEcho)
     const std::string hex = hexFile(data);
     strike(lineFault("C", 0));
     EXPECT_NE(qz_program(hex.c_str(), 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0, nullptr, 0)->status, 1);
+    useTimeout(kSureMs);
     const IspResult* r = qz_program(hex.c_str(), 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0, nullptr, 0);
     EXPECT_EQ(r->status, 1) << r->text;
     const std::vector<std::uint8_t> f = sim.flash();
@@ -368,6 +401,7 @@ TEST_F(InStepTest, ASilentReplyCostsOneTimeOutATry)
         strike(lineFault("E", 1, LineAction::Drop));
     EXPECT_EQ(qz_erase(0, 0x2, 0, nullptr, 0, "")->status, -18);
     EXPECT_EQ(timeOuts(), 6);
+    useTimeout(kSureMs);
     EXPECT_EQ(qz_blank_check(3 * kSector, 4 * kSector - 1)->status, 2);
     EXPECT_EQ(timeOuts(), 6) << "the next call waited for the erase's reply";
     qz::session().debugLog = 0;
@@ -393,6 +427,7 @@ TEST_F(BinaryTransferTest, AFailedEchoOffIsUndone)
     strike(lineFault("A 0", 1, LineAction::Garble));
     EXPECT_EQ(qz_program(hex.c_str(), 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0, nullptr, 0)->status, -18);
     EXPECT_TRUE(sim.echo());
+    useTimeout(kSureMs);
     const IspResult* r = qz_blank_check(0x400, 0x7FF);
     EXPECT_EQ(r->status, 3) << r->text;
     r = qz_program(hex.c_str(), 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0, nullptr, 0);
@@ -425,6 +460,7 @@ TEST_F(BinaryTransferTest, AWriteWhoseReplyWasMissedLeavesNoDataOwed)
         if (qz_program(hex.c_str(), 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0, nullptr, 0)->status == 1) {
             EXPECT_TRUE(written()) << c.first;
         }
+        useTimeout(kSureMs);
         EXPECT_EQ(qz_blank_check(0x400, 0x7FF)->status, 3) << c.first;
         const IspResult* r = qz_program(hex.c_str(), 0, 0, 0, 1, nullptr, nullptr, 0, 0, 0, nullptr, 0);
         EXPECT_EQ(r->status, 1) << c.first << ": " << r->text;
@@ -450,6 +486,7 @@ TEST_F(BinaryTransferTest, ALateBinaryReadLeavesNothingBehind)
     // More raw bytes than a line holds.
     strike(lineAfter("R", 1, kLongGapMs));
     readBack(0x400, 0x200);
+    useTimeout(kSureMs);
     EXPECT_EQ(qz_blank_check(0x400, 0x7FF)->status, 3);
     EXPECT_EQ(qz_blank_check(0xC00, 0xFFF)->status, 2);
     EXPECT_EQ(qz_read_signature()->status, 1);

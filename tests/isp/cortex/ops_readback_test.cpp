@@ -65,6 +65,42 @@ TEST_F(OpsTest, ReadBackPastTheFlashIsRefusedAtOnce)
     EXPECT_EQ(qz_read_data_to_buffer(0x10000100, 0x100001FF, buffer.data(), nullptr, 0)->status, 1);
 }
 
+class TwoBankReadBackTest : public OpsTest {
+protected:
+    TwoBankReadBackTest() : OpsTest(sim::lpc::lpc4357()) {}
+};
+
+// On a part whose banks have a gap between them (LPC4357: 0x1A000000 and
+// 0x1B000000, 512 KiB each) a read-back must lie within one bank or the RAM;
+// any other range is refused before the part is asked anything.
+TEST_F(TwoBankReadBackTest, AReadBackOutsideTheBanksIsRefusedAtOnce)
+{
+    ConnectOptions o = vantrelOptions(sim.slavePath());
+    o.device_id = 19003;
+    ASSERT_EQ(connect(o)->status, 1);
+    const char* const prefix = "Invalid value or command sent. Please try the operation again. ";
+    const struct {
+        std::uint32_t start, end;
+        const char* detail;
+    } refused[] = {
+        {0x19FFFF00, 0x1A0000FF, "(start address 0x19FFFF00 outside the part's flash and RAM)"},
+        {0x00000000, 0x000000FF, "(start address 0x0 outside the part's flash and RAM)"},
+        {0x1A100000, 0x1A1000FF, "(start address 0x1A100000 outside the part's flash and RAM)"},
+        {0x1A07FF00, 0x1A0800FF, "(end address 0x1A0800FF beyond the part's flash)"},
+        {0x1A07FF00, 0x1B0000FF, "(end address 0x1B0000FF beyond the part's flash)"},
+    };
+    std::vector<std::uint8_t> buffer(0x200);
+    for (const auto& c : refused) {
+        sim.clearRecords();
+        const IspResult* r = qz_read_data_to_buffer(c.start, c.end, buffer.data(), nullptr, 0);
+        EXPECT_EQ(r->status, -5) << std::hex << c.start;
+        EXPECT_EQ(std::string(r->text), std::string(prefix) + c.detail);
+        EXPECT_TRUE(sim.commands().empty()) << std::hex << c.start;
+    }
+    EXPECT_EQ(qz_read_data_to_buffer(0x1B07FF00, 0x1B07FFFF, buffer.data(), nullptr, 0)->status, 1);
+    EXPECT_EQ(qz_read_data_to_buffer(0x10000100, 0x100001FF, buffer.data(), nullptr, 0)->status, 1);
+}
+
 // The read-out asks for up to 900 bytes per "R", as the boot ROM allows,
 // and still writes 64-byte records and the same events.
 TEST_F(OpsTest, ReadBackAsksForLargeChunks)
