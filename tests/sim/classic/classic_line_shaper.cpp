@@ -1,6 +1,6 @@
 #include "tests/sim/classic/classic_line_shaper.h"
 
-#include "tests/sim/classic/hex_digit.h"
+#include "tests/sim/hex_digit.h"
 
 namespace sim {
 

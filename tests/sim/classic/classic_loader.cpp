@@ -1,5 +1,5 @@
 #include "tests/sim/classic/classic_loader.h"
-#include "tests/sim/classic/hex_digit.h"
+#include "tests/sim/hex_digit.h"
 
 #include <cmath>
 #include <cstdio>

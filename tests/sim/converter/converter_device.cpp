@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "tests/sim/hex_digit.h"
+
 namespace sim {
 
 namespace {
@@ -11,17 +13,6 @@ const char kOk[] = "OK\r";
 const char kError[] = "ERROR\r";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 bool endsWith(const std::string& s, const char* tail)
 {
@@ -53,7 +44,7 @@ bool readHex(const std::string& s, std::size_t from, std::size_t count, uint32_t
         return false;
     uint32_t v = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        int d = hexValue(s[from + i]);
+        int d = hexDigit(s[from + i]);
         if (d < 0)
             return false;
         v = (v << 4) | static_cast<uint32_t>(d);
@@ -279,7 +270,7 @@ ConverterEvent ConverterDevice::handleActive(const std::string& line)
     if (line.size() != lengthAt + 1 + dataDigits)
         return e;
     for (std::size_t i = lengthAt + 1; i < line.size(); ++i) {
-        if (hexValue(line[i]) < 0)
+        if (hexDigit(line[i]) < 0)
             return e;
     }
     e.kind = ConverterEvent::Kind::Frame;

@@ -1,4 +1,4 @@
-// The value of one hex digit of a record the simulated part receives.
+// The value of one hex digit the simulated devices receive, -1 for none.
 #pragma once
 
 namespace sim {
