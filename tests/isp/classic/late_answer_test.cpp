@@ -205,8 +205,9 @@ public:
         open(c.device);
         const std::string want = c.call(dir());
         ASSERT_EQ(want.substr(0, want.find(':')), std::to_string(c.status)) << want;
-        if (c.device == k89C51RB2Hxx && std::string(c.name).rfind("read of", 0) == 0)
+        if (c.device == k89C51RB2Hxx && std::string(c.name).rfind("read of", 0) == 0) {
             ASSERT_NE(want.find("5A"), std::string::npos) << "the byte at 0x0010 is read: " << want;
+        }
         part->addLineFault(fault);
         EXPECT_EQ(c.call(dir()), want) << "with the fault";
         EXPECT_EQ(c.call(dir()), want) << "the call after it";

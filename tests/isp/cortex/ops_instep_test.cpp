@@ -321,30 +321,31 @@ TEST_F(InStepTest, AGarbledDataLineIsNoValue)
     run(cases);
 }
 
-// A late echo of the erase: the erase may succeed, and the call after it
-// must not be one line behind.
-TEST_F(InStepTest, ALateEraseEchoLeavesNothingBehind)
+// A late erase echo, or an erase reply that comes only during the third
+// try: the erase still ends well, and the calls after it are not behind.
+TEST_F(InStepTest, ALateEraseEchoOrReplyLeavesNothingBehind)
 {
-    begin();
-    strike(lineFault("E", 0));
-    const IspResult* r = qz_erase(0, 0x2, 0, nullptr, 0, "");
-    EXPECT_EQ(r->status, 1) << r->text;
-    EXPECT_EQ(truth(kSector).first, 2);
-    expectInStep("after a late erase echo");
-}
-
-// The erase's reply comes only during the third try: the erase still ends
-// well, and so do the calls after it.
-TEST_F(InStepTest, AnEraseReplyLaterThanTwoTimeOuts)
-{
-    begin();
-    LineFault f = lineFault("E", 1);
-    f.releaseAfterLines = 2;
-    strike(f);
-    const IspResult* r = qz_erase(0, 0x2, 0, nullptr, 0, "");
-    EXPECT_EQ(r->status, 1) << r->text;
-    EXPECT_EQ(truth(kSector).first, 2);
-    expectInStep("after a very late erase reply");
+    struct Case {
+        const char* what;
+        int line;
+        int releaseAfterLines;
+    };
+    const Case cases[] = {
+        {"after a late erase echo", 0, 1},
+        {"after a very late erase reply", 1, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        begin();
+        LineFault f = lineFault("E", c.line);
+        f.releaseAfterLines = c.releaseAfterLines;
+        strike(f);
+        const IspResult* r = qz_erase(0, 0x2, 0, nullptr, 0, "");
+        EXPECT_EQ(r->status, 1) << r->text;
+        EXPECT_EQ(truth(kSector).first, 2);
+        expectInStep(c.what);
+        qz_disconnect();
+    }
 }
 
 // A program run whose copy echo comes late fails; the next run writes the file.
